@@ -1,0 +1,3 @@
+#include "module/DisplayState.h"
+
+DisplayState displayState;

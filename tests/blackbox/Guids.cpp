@@ -1,0 +1,4 @@
+// The interface identifiers the tests ask for, defined once.
+#include <initguid.h>
+
+#include <ddraw.h>
