@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "surface/PixelRect.h"
+
+// A source frame and the output image it is enlarged into. Sizes are in
+// pixels; pitches are the bytes from one row to the next (an output bitmap's
+// real row length, padding included).
+struct ScaleGeometry {
+    uint32_t sourceWidth;
+    uint32_t sourceHeight;
+    ptrdiff_t sourcePitch;
+    uint32_t outputWidth;
+    uint32_t outputHeight;
+    ptrdiff_t outputPitch;
+};
+
+// Enlarge a whole frame, or one rectangle of it, with the Scale2x edge rule
+// spread fractionally over the output. The 8-bit routines expand palette
+// indices through `screenColours` (256 0x00RRGGBB values) on the way and
+// compare neighbours by colour; the 16-bit routines copy RGB565 values.
+void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
+                 const ScaleGeometry& geometry);
+void ScaleRect8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
+                const ScaleGeometry& geometry, const PixelRect& rect);
+void ScaleFrame16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry);
+void ScaleRect16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry,
+                 const PixelRect& rect);
+
+// The output pixels a rectangle routine rewrites for `rect`.
+PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect);
