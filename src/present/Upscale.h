@@ -20,7 +20,11 @@ struct ScaleGeometry {
 // Enlarge a whole frame, or one rectangle of it, with the Scale2x edge rule
 // spread fractionally over the output. The 8-bit routines expand palette
 // indices through `screenColours` (256 0x00RRGGBB values) on the way and
-// compare neighbours by colour; the 16-bit routines copy RGB565 values.
+// compare neighbours by colour; the 16-bit routines copy RGB565 values. Any
+// output size is served, smaller or more than twice as large included. A
+// rectangle routine rewrites exactly the pixels the frame routine would write
+// in ScaledArea(rect), reading neighbours from the whole frame, and nothing
+// else.
 void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
                  const ScaleGeometry& geometry);
 void ScaleRect8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
@@ -31,3 +35,11 @@ void ScaleRect16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeom
 
 // The output pixels a rectangle routine rewrites for `rect`.
 PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect);
+
+// The instructions the routines run on. They use the best the processor has;
+// the tests select each of the others in turn to check that all of them give
+// the same pixels. Sse2 finds the rule's values with SSE2 compares; Ssse3 also
+// lays them out with byte shuffles.
+enum class UpscaleKernels { Portable, Sse2, Ssse3 };
+UpscaleKernels BestUpscaleKernels();
+void SelectUpscaleKernels(UpscaleKernels kernels);

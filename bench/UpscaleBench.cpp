@@ -1,0 +1,228 @@
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "present/Upscale.h"
+
+// Each upscaler against a plain copy of its output's bytes, measured in the
+// same run: the copy is the memory limit, and every upscale reports its time
+// as a multiple of the copy's median (counter x_memcpy). The copies must run
+// first, which their order in this file sees to.
+
+namespace {
+
+constexpr uint32_t sourceWidth = 640;
+constexpr uint32_t sourceHeight = 480;
+
+enum class Content { Game, Noise };
+
+// Seconds per iteration of the copies, by output bytes. Only the runs with the
+// most iterations count: the shorter ones are the library's trials for the
+// iteration count, and run with a cold cache.
+class CopyTimes {
+public:
+    void Add(size_t bytes, benchmark::IterationCount iterations, double seconds)
+    {
+        std::vector<Run>& runs = runs_[bytes];
+        runs.push_back({iterations, seconds});
+    }
+
+    // The median of the full runs; 0 when the copy has not run.
+    double Median(size_t bytes) const
+    {
+        const auto found = runs_.find(bytes);
+        if (found == runs_.end())
+            return 0;
+        benchmark::IterationCount most = 0;
+        for (const Run& run : found->second)
+            most = std::max(most, run.iterations);
+        std::vector<double> seconds;
+        for (const Run& run : found->second)
+            if (run.iterations == most)
+                seconds.push_back(run.seconds);
+        std::sort(seconds.begin(), seconds.end());
+        return seconds[seconds.size() / 2];
+    }
+
+private:
+    struct Run {
+        benchmark::IterationCount iterations;
+        double seconds;
+    };
+    std::map<size_t, std::vector<Run>> runs_;
+};
+
+CopyTimes copyTimes;
+
+// Times the loop itself, so that the ratio uses the same clock for both sides.
+template <typename Body>
+double SecondsPerIteration(benchmark::State& state, Body body)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        body();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return elapsed.count() / double(state.iterations());
+}
+
+void Rectangle(std::vector<uint8_t>& frame, int left, int top, int width, int height, uint8_t index)
+{
+    for (int y = std::max(top, 0); y < std::min(top + height, int(sourceHeight)); ++y)
+        for (int x = std::max(left, 0); x < std::min(left + width, int(sourceWidth)); ++x)
+            frame[y * sourceWidth + x] = index;
+}
+
+void Disc(std::vector<uint8_t>& frame, int centreX, int centreY, int radius, uint8_t index)
+{
+    for (int y = -radius; y <= radius; ++y)
+        for (int x = -radius; x <= radius; ++x)
+            if (x * x + y * y <= radius * radius)
+                Rectangle(frame, centreX + x, centreY + y, 1, 1, index);
+}
+
+// Sky bands over a tiled floor, sprites with round outlines, and a panel of
+// one-pixel glyph strokes: flat areas, edges of every slope, and text.
+std::vector<uint8_t> GameFrame()
+{
+    std::vector<uint8_t> frame(sourceWidth * sourceHeight);
+    for (uint32_t band = 0; band < 10; ++band)
+        Rectangle(frame, 0, int(band * 20), sourceWidth, 20, uint8_t(10 + band));
+    for (uint32_t tile = 0; tile < 20 * 6; ++tile)
+        Rectangle(frame, int(tile % 20 * 32), int(200 + tile / 20 * 32), 32, 32, uint8_t(30 + (tile + tile / 20) % 2));
+    std::mt19937 random(7);
+    for (uint32_t sprite = 0; sprite < 40; ++sprite) {
+        const int x = int(random() % sourceWidth), y = int(random() % 400), radius = int(8 + random() % 24);
+        Disc(frame, x, y, radius, uint8_t(40 + sprite % 8));
+        Disc(frame, x, y, radius - 3, uint8_t(60 + sprite % 16));
+        Rectangle(frame, x - radius / 2, y - 2, radius, 4, uint8_t(80 + sprite % 4));
+    }
+    Rectangle(frame, 0, 400, sourceWidth, 80, 100);
+    for (uint32_t glyph = 0; glyph < 100 * 8; ++glyph) {
+        const uint32_t strokes = random();
+        for (uint32_t bit = 0; bit < 35; ++bit)
+            if ((strokes >> (bit % 32)) & 1 && bit % 3 != 2)
+                Rectangle(frame, int(4 + glyph % 100 * 6 + bit % 5), int(405 + glyph / 100 * 9 + bit / 5), 1, 1, 101);
+    }
+    return frame;
+}
+
+std::vector<uint8_t> NoiseFrame()
+{
+    std::vector<uint8_t> frame(sourceWidth * sourceHeight);
+    std::mt19937 random(3);
+    for (uint8_t& pixel : frame)
+        pixel = uint8_t(random() & 1);
+    return frame;
+}
+
+const std::vector<uint8_t>& Frame8(Content content)
+{
+    static const std::vector<uint8_t> game = GameFrame();
+    static const std::vector<uint8_t> noise = NoiseFrame();
+    return content == Content::Game ? game : noise;
+}
+
+const std::vector<uint16_t>& Frame16(Content content)
+{
+    static const auto convert = [](const std::vector<uint8_t>& indices) {
+        std::vector<uint16_t> frame(indices.size());
+        for (size_t pixel = 0; pixel < indices.size(); ++pixel)
+            frame[pixel] = uint16_t(indices[pixel] * 0x0841u + 0x1000u);
+        return frame;
+    };
+    static const std::vector<uint16_t> game = convert(Frame8(Content::Game));
+    static const std::vector<uint16_t> noise = convert(Frame8(Content::Noise));
+    return content == Content::Game ? game : noise;
+}
+
+const uint32_t* ScreenColours()
+{
+    static const std::vector<uint32_t> colours = [] {
+        std::vector<uint32_t> table(256);
+        for (uint32_t index = 0; index < 256; ++index)
+            table[index] = index * 0x00030507u & 0x00FFFFFFu;
+        return table;
+    }();
+    return colours.data();
+}
+
+ScaleGeometry Geometry(const benchmark::State& state, uint32_t sourceBytes, uint32_t outputBytes)
+{
+    const uint32_t width = uint32_t(state.range(0));
+    const uint32_t height = uint32_t(state.range(1));
+    return {sourceWidth, sourceHeight, ptrdiff_t(sourceWidth * sourceBytes), width, height,
+            ptrdiff_t(width * outputBytes)};
+}
+
+void ReportAgainstCopy(benchmark::State& state, double seconds, size_t outputBytes)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(outputBytes));
+    const double copySeconds = copyTimes.Median(outputBytes);
+    if (copySeconds > 0)
+        state.counters["x_memcpy"] = seconds / copySeconds;
+}
+
+void BM_MemcpyOutput(benchmark::State& state)
+{
+    const size_t bytes = size_t(state.range(0) * state.range(1) * state.range(2));
+    std::vector<uint8_t> from(bytes, 1);
+    std::vector<uint8_t> to(bytes);
+    const double seconds = SecondsPerIteration(state, [&] {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    });
+    copyTimes.Add(bytes, state.iterations(), seconds);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+BENCHMARK(BM_MemcpyOutput)
+    ->ArgNames({"w", "h", "bytes"})
+    ->Args({800, 600, 4})
+    ->Args({1024, 768, 4})
+    ->Args({1440, 1080, 4})
+    ->Args({800, 600, 2})
+    ->Args({1024, 768, 2})
+    ->Args({1440, 1080, 2});
+
+void BM_ScaleFrame8(benchmark::State& state, Content content)
+{
+    const ScaleGeometry geometry = Geometry(state, 1, 4);
+    const std::vector<uint8_t>& source = Frame8(content);
+    std::vector<uint32_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
+    const double seconds = SecondsPerIteration(state, [&] {
+        ScaleFrame8(source.data(), ScreenColours(), output.data(), geometry);
+        benchmark::DoNotOptimize(output.data());
+        benchmark::ClobberMemory();
+    });
+    ReportAgainstCopy(state, seconds, output.size() * sizeof(uint32_t));
+}
+
+void BM_ScaleFrame16(benchmark::State& state, Content content)
+{
+    const ScaleGeometry geometry = Geometry(state, 2, 2);
+    const std::vector<uint16_t>& source = Frame16(content);
+    std::vector<uint16_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
+    const double seconds = SecondsPerIteration(state, [&] {
+        ScaleFrame16(source.data(), output.data(), geometry);
+        benchmark::DoNotOptimize(output.data());
+        benchmark::ClobberMemory();
+    });
+    ReportAgainstCopy(state, seconds, output.size() * sizeof(uint16_t));
+}
+
+void OutputSizes(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->ArgNames({"w", "h"})->Args({800, 600})->Args({1024, 768})->Args({1440, 1080});
+}
+BENCHMARK_CAPTURE(BM_ScaleFrame8, game, Content::Game)->Apply(OutputSizes);
+BENCHMARK_CAPTURE(BM_ScaleFrame8, noise, Content::Noise)->Apply(OutputSizes);
+BENCHMARK_CAPTURE(BM_ScaleFrame16, game, Content::Game)->Apply(OutputSizes);
+BENCHMARK_CAPTURE(BM_ScaleFrame16, noise, Content::Noise)->Apply(OutputSizes);
+
+}

@@ -1,0 +1,355 @@
+#include "present/Upscale.h"
+
+#include <bit>
+#include <cstring>
+
+#include "present/UpscaleKernels.h"
+
+// Every output size is served, not only the 1x to 2x the stepping was made
+// for: window setup asks for larger ones when the mode change fails (640 x 480
+// shown at 1440 x 1080), and nothing rules out smaller ones. Source column c
+// gets output columns floor(c * out / src) up to floor((c + 1) * out / src),
+// which from 1x to 2x is exactly the accumulator stepping with its single and
+// doubled columns. A wider block repeats the rule's left value over its first
+// (larger) half and its right value over the rest, so 2x is plain Scale2x; rows
+// likewise, the upper values over the top half. An output narrower or shorter
+// than the source has blocks 0 or 1 wide, where the rule means nothing: every
+// pixel shown is then the source pixel itself.
+
+namespace {
+
+UpscaleKernels selectedKernels = BestUpscaleKernels();
+
+uint32_t ScaledPosition(uint32_t position, uint32_t output, uint32_t source)
+{
+    return static_cast<uint32_t>(uint64_t(position) * output / source);
+}
+
+// The accumulator stepping of one axis, started at any source index: blocks
+// are `Whole()` wide, one more each time the accumulator passes the source
+// size. Comparing with the shortfall keeps the sum from overflowing.
+class BlockStepper {
+public:
+    BlockStepper(uint32_t first, uint32_t output, uint32_t source)
+        : whole_(output / source),
+          remainder_(output % source),
+          shortfall_(source - remainder_),
+          accumulator_(static_cast<uint32_t>(uint64_t(first) * output % source))
+    {
+    }
+
+    uint32_t Whole() const { return whole_; }
+
+    uint8_t NextExtra()
+    {
+        if (accumulator_ >= shortfall_) {
+            accumulator_ -= shortfall_;
+            return 1;
+        }
+        accumulator_ += remainder_;
+        return 0;
+    }
+
+private:
+    uint32_t whole_;
+    uint32_t remainder_;
+    uint32_t shortfall_;
+    uint32_t accumulator_;
+};
+
+// The widths of a strip's columns, worked out once for all its rows.
+template <typename Pixel>
+class StripPlan {
+public:
+    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip)
+        : columns_{strip.right - strip.left, strip.left == 0 ? 1u : 0u, strip.right - strip.left},
+          outputLeft_(ScaledPosition(strip.left, geometry.outputWidth, geometry.sourceWidth)),
+          outputRight_(ScaledPosition(strip.right, geometry.outputWidth, geometry.sourceWidth))
+    {
+        if (strip.right == geometry.sourceWidth)
+            --columns_.interiorEnd;
+        if (columns_.interiorEnd < columns_.interiorBegin)
+            columns_.interiorEnd = columns_.interiorBegin = columns_.count;
+        BlockStepper stepper(strip.left, geometry.outputWidth, geometry.sourceWidth);
+        whole_ = stepper.Whole();
+        for (uint32_t column = 0; column < columns_.count; ++column)
+            extra_[column] = stepper.NextExtra();
+        const uint32_t groupColumns = ShuffleGroupColumns(whole_, sizeof(Pixel));
+        const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
+        for (uint32_t group = 0; group < groups; ++group)
+            groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
+    }
+
+    const StripColumns& Columns() const { return columns_; }
+    ColumnWidths Widths() const { return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_}; }
+    uint32_t OutputLeft() const { return outputLeft_; }
+    uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
+
+private:
+    static uint8_t PackGroup(const uint8_t* extra, uint32_t columns)
+    {
+        uint8_t packed = 0;
+        for (uint32_t column = 0; column < columns; ++column)
+            packed |= static_cast<uint8_t>(extra[column] << column);
+        return packed;
+    }
+
+    StripColumns columns_;
+    uint32_t outputLeft_;
+    uint32_t outputRight_;
+    uint32_t whole_;
+    uint8_t extra_[stripColumns];
+    uint8_t groupExtras_[stripColumns];
+};
+
+// 16-bit rows are read where they are.
+class SourceRows16 {
+public:
+    SourceRows16(const uint16_t* pixels, ptrdiff_t pitch, uint32_t left)
+        : first_(reinterpret_cast<const uint8_t*>(pixels + left)), pitch_(pitch)
+    {
+    }
+
+    const uint16_t* Row(uint32_t y) const
+    {
+        return reinterpret_cast<const uint16_t*>(first_ + ptrdiff_t(y) * pitch_);
+    }
+
+private:
+    const uint8_t* first_;
+    ptrdiff_t pitch_;
+};
+
+// 8-bit rows are looked up in the colour table once each, together with the
+// columns beside the strip that its edge pixels read, and kept while the rows
+// next to them still need them. Rows are asked for in rising order, so the
+// lowest row kept is the one to replace.
+class SourceRows8 {
+public:
+    SourceRows8(const uint8_t* pixels, ptrdiff_t pitch, const uint32_t* colours, uint32_t frameWidth,
+                const PixelRect& strip)
+        : pixels_(pixels),
+          pitch_(pitch),
+          colours_(colours),
+          firstColumn_(strip.left == 0 ? 0 : strip.left - 1),
+          endColumn_(strip.right == frameWidth ? frameWidth : strip.right + 1),
+          skipped_(strip.left == 0 ? 1 : 0)
+    {
+    }
+
+    const uint32_t* Row(uint32_t y)
+    {
+        uint32_t oldest = 0;
+        for (uint32_t slot = 0; slot < rowCount; ++slot) {
+            if (keptRow_[slot] == y + 1)
+                return rows_[slot] + 1;
+            if (keptRow_[slot] < keptRow_[oldest])
+                oldest = slot;
+        }
+        Expand(y, rows_[oldest] + skipped_);
+        keptRow_[oldest] = y + 1;
+        return rows_[oldest] + 1;
+    }
+
+private:
+    static constexpr uint32_t rowCount = 3;
+
+    // Four indices per load: the lookups, not the loop, should set the pace.
+    void Expand(uint32_t y, uint32_t* out) const
+    {
+        static_assert(std::endian::native == std::endian::little);
+        const uint8_t* in = pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_;
+        const uint8_t* const end = in + (endColumn_ - firstColumn_);
+        for (; end - in >= 4; in += 4, out += 4) {
+            uint32_t four;
+            std::memcpy(&four, in, sizeof(four));
+            out[0] = colours_[four & 0xFF];
+            out[1] = colours_[(four >> 8) & 0xFF];
+            out[2] = colours_[(four >> 16) & 0xFF];
+            out[3] = colours_[four >> 24];
+        }
+        for (; in != end; ++in, ++out)
+            *out = colours_[*in];
+    }
+
+    const uint8_t* pixels_;
+    ptrdiff_t pitch_;
+    const uint32_t* colours_;
+    uint32_t firstColumn_;
+    uint32_t endColumn_;
+    uint32_t skipped_;
+    // Slot column 0 is the column left of the strip; row numbers plus one, 0
+    // for an empty slot.
+    uint32_t keptRow_[rowCount] = {};
+    uint32_t rows_[rowCount][stripColumns + 2];
+};
+
+// Block rows from a rule kernel and a spread kernel, one half at a time.
+template <typename Pixel, RuleRowKernel<Pixel> rule, SpreadRowKernel<Pixel> spread>
+void BlockRowsInTurn(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
+                     Pixel* upper, Pixel* lower, Pixel* left, Pixel* right)
+{
+    rule(rows, columns, left, right);
+    spread(left, right, widths, upper);
+    if (lower) {
+        rule({rows.opposite, rows.current, rows.vertical}, columns, left, right);
+        spread(left, right, widths, lower);
+    }
+}
+
+// `spread` alone serves the rows without the rule: the frame's first and last
+// rows, and every row of an output smaller than the source.
+template <typename Pixel>
+struct RowKernels {
+    BlockRowsKernel<Pixel> blockRows;
+    SpreadRowKernel<Pixel> spread;
+};
+
+template <typename Pixel>
+RowKernels<Pixel> ChooseKernels(uint32_t wholeColumns)
+{
+    if (selectedKernels == UpscaleKernels::Ssse3) {
+        const ShufflingKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(wholeColumns);
+        if (shuffling.blockRows)
+            return {shuffling.blockRows, shuffling.spread};
+    }
+    if (selectedKernels != UpscaleKernels::Portable)
+        return {BlockRowsInTurn<Pixel, RuleRowSse2<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
+    return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
+}
+
+// Where a strip's output rows go: `row` is the strip's first output column in
+// the output row to be written next.
+struct StripOutput {
+    uint8_t* row;
+    ptrdiff_t pitch;
+    size_t rowBytes;
+};
+
+void RepeatRow(const StripOutput& output, uint32_t count)
+{
+    for (uint32_t copy = 1; copy < count; ++copy)
+        std::memcpy(output.row + ptrdiff_t(copy) * output.pitch, output.row, output.rowBytes);
+}
+
+uint8_t* RowBelow(const StripOutput& output, uint32_t rows)
+{
+    return output.row + ptrdiff_t(rows) * output.pitch;
+}
+
+// The upper rows of a block take the rule's upper values, the lower rows
+// (none when the block is one row high) the lower values.
+template <typename Pixel>
+void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>& rows, const StripPlan<Pixel>& plan,
+                   const StripOutput& out, uint32_t height, Pixel* left, Pixel* right)
+{
+    const uint32_t upperRows = (height + 1) / 2;
+    const StripOutput lower = {RowBelow(out, upperRows), out.pitch, out.rowBytes};
+    kernels.blockRows(rows, plan.Columns(), plan.Widths(), reinterpret_cast<Pixel*>(out.row),
+                      height > upperRows ? reinterpret_cast<Pixel*>(lower.row) : nullptr, left, right);
+    RepeatRow(out, upperRows);
+    RepeatRow(lower, height - upperRows);
+}
+
+template <typename Pixel, typename SourceRows>
+void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
+{
+    const StripPlan<Pixel> plan(geometry, strip);
+    const ColumnWidths widths = plan.Widths();
+    const RowKernels<Pixel> kernels = ChooseKernels<Pixel>(widths.whole);
+    const bool ruleApplies =
+        geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
+    const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
+    StripOutput out = {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
+                           ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
+                       geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
+    Pixel left[stripColumns];
+    Pixel right[stripColumns];
+    BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
+    for (uint32_t y = strip.top; y < strip.bottom; ++y) {
+        const uint32_t height = rows.Whole() + rows.NextExtra();
+        if (height == 0)
+            continue;
+        const Pixel* current = source.Row(y);
+        if (!ruleApplies || y == 0 || y + 1 == geometry.sourceHeight) {
+            kernels.spread(current, current, widths, reinterpret_cast<Pixel*>(out.row));
+            RepeatRow(out, height);
+        } else {
+            const Pixel* above = source.Row(y - 1);
+            WriteRuleRows(kernels, {above, current, source.Row(y + 1)}, plan, out, height, left, right);
+        }
+        out.row = RowBelow(out, height);
+    }
+}
+
+// Strips bound the buffers a row needs, so any frame width is served without
+// allocating; each strip writes its own output columns.
+template <typename ScaleOneStrip>
+void ForEachStrip(const PixelRect& rect, ScaleOneStrip scaleStrip)
+{
+    if (rect.top == rect.bottom)
+        return;
+    for (uint32_t left = rect.left; left < rect.right;) {
+        const uint32_t right = rect.right - left > stripColumns ? left + stripColumns : rect.right;
+        scaleStrip(PixelRect{left, rect.top, right, rect.bottom});
+        left = right;
+    }
+}
+
+PixelRect WholeFrame(const ScaleGeometry& geometry)
+{
+    return {0, 0, geometry.sourceWidth, geometry.sourceHeight};
+}
+
+}
+
+void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
+                 const ScaleGeometry& geometry)
+{
+    ScaleRect8(sourcePixels, screenColours, output, geometry, WholeFrame(geometry));
+}
+
+void ScaleRect8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
+                const ScaleGeometry& geometry, const PixelRect& rect)
+{
+    ForEachStrip(rect, [&](const PixelRect& strip) {
+        SourceRows8 rows(sourcePixels, geometry.sourcePitch, screenColours, geometry.sourceWidth, strip);
+        ScaleStrip(rows, geometry, strip, output);
+    });
+}
+
+void ScaleFrame16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry)
+{
+    ScaleRect16(sourcePixels, output, geometry, WholeFrame(geometry));
+}
+
+void ScaleRect16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry,
+                 const PixelRect& rect)
+{
+    ForEachStrip(rect, [&](const PixelRect& strip) {
+        SourceRows16 rows(sourcePixels, geometry.sourcePitch, strip.left);
+        ScaleStrip(rows, geometry, strip, output);
+    });
+}
+
+PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)
+{
+    return {ScaledPosition(rect.left, geometry.outputWidth, geometry.sourceWidth),
+            ScaledPosition(rect.top, geometry.outputHeight, geometry.sourceHeight),
+            ScaledPosition(rect.right, geometry.outputWidth, geometry.sourceWidth),
+            ScaledPosition(rect.bottom, geometry.outputHeight, geometry.sourceHeight)};
+}
+
+UpscaleKernels BestUpscaleKernels()
+{
+    if (ProcessorHasSsse3())
+        return UpscaleKernels::Ssse3;
+    if (ProcessorHasSse2())
+        return UpscaleKernels::Sse2;
+    return UpscaleKernels::Portable;
+}
+
+void SelectUpscaleKernels(UpscaleKernels kernels)
+{
+    selectedKernels = kernels;
+}

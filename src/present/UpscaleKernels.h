@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+
+// The row kernels behind the upscaling routines. A frame is worked in strips
+// of at most `stripColumns` source columns and a row at a time: a rule kernel
+// finds, for every source pixel of a strip row, the value of the left part and
+// of the right part of its output block, and a spread kernel lays those values
+// out over the output row, each column as wide as the stepping makes it.
+
+constexpr uint32_t stripColumns = 1024;
+
+// The three source rows one rule row reads, each pointing at the strip's first
+// column. `vertical` is the neighbour an output pixel may take (the row above
+// for the upper rows of a block, the row below for the lower ones), `opposite`
+// the other one: the lower rows use the same rule with the two swapped.
+template <typename Pixel>
+struct NeighbourRows {
+    const Pixel* vertical;
+    const Pixel* current;
+    const Pixel* opposite;
+};
+
+// A strip's columns, counted from its first. Those before `interiorBegin` and
+// from `interiorEnd` on are the frame's first or last column, which show their
+// own pixel; reading their outer neighbour would leave the frame.
+struct StripColumns {
+    uint32_t count;
+    uint32_t interiorBegin;
+    uint32_t interiorEnd;
+};
+
+// Output columns per source column of a strip: `whole` plus the column's byte
+// of `extra` (0 or 1). From column `groupsBegin` on, `groupExtras` packs the
+// extras of each group of ShuffleGroupColumns columns into a byte, bit i for
+// the group's column i, for the shuffling kernels.
+struct ColumnWidths {
+    uint32_t count;
+    uint32_t whole;
+    const uint8_t* extra;
+    uint32_t groupsBegin;
+    const uint8_t* groupExtras;
+};
+
+template <typename Pixel>
+using RuleRowKernel = void (*)(const NeighbourRows<Pixel>& rows, const StripColumns& columns, Pixel* left,
+                               Pixel* right);
+template <typename Pixel>
+using SpreadRowKernel = void (*)(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output);
+// Writes the first upper and the first lower output row of the blocks of an
+// interior source row (`rows.vertical` is the row above); `lower` is null when
+// the blocks are one row high. `left` and `right` are scratch rows.
+template <typename Pixel>
+using BlockRowsKernel = void (*)(const NeighbourRows<Pixel>& rows, const StripColumns& columns,
+                                 const ColumnWidths& widths, Pixel* upper, Pixel* lower, Pixel* left, Pixel* right);
+
+// Portable kernels, and the pieces of them that the vector kernels reuse for
+// the columns their vectors do not cover.
+template <typename Pixel>
+void RuleRowPortable(const NeighbourRows<Pixel>& rows, const StripColumns& columns, Pixel* left, Pixel* right);
+template <typename Pixel>
+void KeepColumns(const Pixel* current, uint32_t begin, uint32_t end, Pixel* left, Pixel* right);
+template <typename Pixel>
+void RuleColumns(const NeighbourRows<Pixel>& rows, uint32_t begin, uint32_t end, Pixel* left, Pixel* right);
+template <typename Pixel>
+void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output);
+// Returns where the next column's output goes.
+template <typename Pixel>
+Pixel* SpreadColumns(const Pixel* left, const Pixel* right, const ColumnWidths& widths, uint32_t begin, uint32_t end,
+                     Pixel* output);
+
+// x86 kernels, to be called only when the processor has the instructions.
+bool ProcessorHasSse2();
+bool ProcessorHasSsse3();
+template <typename Pixel>
+void RuleRowSse2(const NeighbourRows<Pixel>& rows, const StripColumns& columns, Pixel* left, Pixel* right);
+
+// The SSSE3 kernels, which lay rows out with byte shuffles, for strips whose
+// columns are `whole` or `whole` + 1 output columns wide; nulls where there
+// are none (below 1x and from 4x on).
+template <typename Pixel>
+struct ShufflingKernels {
+    BlockRowsKernel<Pixel> blockRows;
+    SpreadRowKernel<Pixel> spread;
+};
+template <typename Pixel>
+ShufflingKernels<Pixel> ShufflingKernelsFor(uint32_t whole);
+
+// Columns per group of those kernels: as many as one vector of pairs holds
+// and a 16-byte store takes at their widest; 0 for widths they do not serve.
+constexpr uint32_t ShuffleGroupColumns(uint32_t whole, uint32_t pixelBytes)
+{
+    if (whole == 0 || whole > 3)
+        return 0;
+    const uint32_t perStore = 16 / ((whole + 1) * pixelBytes);
+    const uint32_t perPairs = 8 / pixelBytes;
+    return perStore < perPairs ? perStore : perPairs;
+}
