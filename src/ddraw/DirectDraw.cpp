@@ -4,7 +4,11 @@
 
 #include "module/DisplayState.h"
 #include "module/Trace.h"
+#include "present/WindowSetup.h"
 #include "surface/DirectDrawPalette.h"
+#include "surface/DirectDrawSurface.h"
+#include "surface/DirectDrawSurface4.h"
+#include "surface/SurfaceDescription.h"
 
 namespace {
 
@@ -66,10 +70,24 @@ HRESULT DirectDrawObject<Self, Interface, Types>::CreatePalette(DWORD flags, LPP
     return DirectDrawPalette::Create(flags, entries, out);
 }
 
+// Refusals come in a fixed order, each before anything is made.
 template <class Self, class Interface, class Types>
-HRESULT DirectDrawObject<Self, Interface, Types>::CreateSurface(SurfaceDesc*, Surface**, IUnknown*)
+HRESULT DirectDrawObject<Self, Interface, Types>::CreateSurface(SurfaceDesc* desc, Surface** out, IUnknown*)
 {
-    return DDERR_UNSUPPORTED;
+    if (desc == nullptr || out == nullptr)
+        return DDERR_INVALIDPARAMS;
+    const DWORD flags = desc->dwFlags;
+    const DWORD sized = DDSD_WIDTH | DDSD_HEIGHT;
+    const bool primary = IsPrimaryRequest(*desc);
+    if (primary && (flags & (sized | DDSD_PIXELFORMAT)) == (sized | DDSD_PIXELFORMAT))
+        return DDERR_INVALIDPARAMS;
+    if (!primary && (flags & sized) != sized)
+        return DDERR_INVALIDPARAMS;
+    if (flags & (DDSD_LINEARSIZE | DDSD_ZBUFFERBITDEPTH | DDSD_MIPMAPCOUNT | DDSD_REFRESHRATE | DDSD_ALPHABITDEPTH))
+        return DDERR_UNSUPPORTED;
+    if (primary && (displayState.primarySurface != nullptr || displayState.primarySurface4 != nullptr))
+        return DDERR_NOEXCLUSIVEMODE;
+    return Types::SurfaceClass::Create(*desc, out);
 }
 
 template <class Self, class Interface, class Types>
@@ -179,12 +197,12 @@ HRESULT DirectDrawObject<Self, Interface, Types>::SetMode(const RequestedMode& m
     displayState.modeWidth = mode.width;
     displayState.modeHeight = mode.height;
     displayState.modeBpp = mode.bitsPerPixel;
-    return DD_OK;
+    return SetupGameWindow() ? DD_OK : DDERR_GENERIC;
 }
 
-template class DirectDrawObject<DirectDraw, IDirectDraw, ClassicSurfaceTypes>;
-template class DirectDrawObject<DirectDraw2, IDirectDraw2, ClassicSurfaceTypes>;
-template class DirectDrawObject<DirectDraw4, IDirectDraw4, Surface4Types>;
+template class DirectDrawObject<DirectDraw, IDirectDraw, ClassicDirectDrawTypes>;
+template class DirectDrawObject<DirectDraw2, IDirectDraw2, ClassicDirectDrawTypes>;
+template class DirectDrawObject<DirectDraw4, IDirectDraw4, DirectDraw4Types>;
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel)
 {

@@ -5,18 +5,20 @@
 
 #include "module/ComObject.h"
 
-// The interface types that differ between the DirectDraw generations: the
-// first two work with IDirectDrawSurface, the fourth with IDirectDrawSurface4.
-struct ClassicSurfaceTypes {
+// The types that differ between the DirectDraw generations: the first two
+// make IDirectDrawSurface surfaces, the fourth IDirectDrawSurface4 ones.
+struct ClassicDirectDrawTypes {
     using SurfaceDesc = DDSURFACEDESC;
     using Surface = IDirectDrawSurface;
+    using SurfaceClass = DirectDrawSurface;
     using ModesCallback = LPDDENUMMODESCALLBACK;
     using SurfacesCallback = LPDDENUMSURFACESCALLBACK;
 };
 
-struct Surface4Types {
+struct DirectDraw4Types {
     using SurfaceDesc = DDSURFACEDESC2;
     using Surface = IDirectDrawSurface4;
+    using SurfaceClass = DirectDrawSurface4;
     using ModesCallback = LPDDENUMMODESCALLBACK2;
     using SurfacesCallback = LPDDENUMSURFACESCALLBACK2;
 };
@@ -73,7 +75,7 @@ private:
     RequestedMode requestedMode;
 };
 
-class DirectDraw final : public DirectDrawObject<DirectDraw, IDirectDraw, ClassicSurfaceTypes> {
+class DirectDraw final : public DirectDrawObject<DirectDraw, IDirectDraw, ClassicDirectDrawTypes> {
 public:
     static constexpr const wchar_t* traceName = L"DirectDraw";
     static constexpr const wchar_t* waitForVerticalBlankTrace =
@@ -82,7 +84,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) override;
 };
 
-class DirectDraw2 final : public DirectDrawObject<DirectDraw2, IDirectDraw2, ClassicSurfaceTypes> {
+class DirectDraw2 final : public DirectDrawObject<DirectDraw2, IDirectDraw2, ClassicDirectDrawTypes> {
 public:
     static constexpr const wchar_t* traceName = L"DirectDraw2";
     static constexpr const wchar_t* waitForVerticalBlankTrace =
@@ -93,7 +95,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetAvailableVidMem(LPDDSCAPS caps, LPDWORD total, LPDWORD free) override;
 };
 
-class DirectDraw4 final : public DirectDrawObject<DirectDraw4, IDirectDraw4, Surface4Types> {
+class DirectDraw4 final : public DirectDrawObject<DirectDraw4, IDirectDraw4, DirectDraw4Types> {
 public:
     static constexpr const wchar_t* traceName = L"DirectDraw4";
     static constexpr const wchar_t* waitForVerticalBlankTrace =

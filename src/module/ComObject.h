@@ -35,6 +35,9 @@ public:
     LONG ReferenceCount() const { return referenceCount; }
     bool IsHeldByGame() const { return referenceCount > heldReferences; }
 
+    // The reference an object was created with becomes its maker's.
+    void MarkReferenceHeld() { ++heldReferences; }
+
     void TakeHeldReference()
     {
         AddRef();

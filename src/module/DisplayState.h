@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 class DirectDrawSurface;
@@ -29,6 +30,11 @@ struct DisplayState {
     HDC presentDC = nullptr;
     HBITMAP presentBitmap = nullptr;
     void* presentBits = nullptr;
+    // The present bitmap's own size and row length in bytes: presents write
+    // within these, even after a later mode change has moved the output size.
+    uint32_t presentWidth = 0;
+    uint32_t presentHeight = 0;
+    ptrdiff_t presentPitch = 0;
     HGDIOBJ presentDCOldBitmap = nullptr;
     DirectDrawSurface* primarySurface = nullptr;
     DirectDrawSurface4* primarySurface4 = nullptr;

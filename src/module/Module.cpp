@@ -2,7 +2,10 @@
 
 #include "ddraw/DirectDraw.h"
 #include "module/DisplayState.h"
+#include "present/WindowSetup.h"
 #include "surface/DirectDrawPalette.h"
+#include "surface/DirectDrawSurface.h"
+#include "surface/DirectDrawSurface4.h"
 
 namespace {
 
@@ -28,16 +31,23 @@ void OnProcessAttach(HMODULE module)
     objectRegistry<DirectDraw>.Clear();
     objectRegistry<DirectDraw2>.Clear();
     objectRegistry<DirectDrawPalette>.Clear();
+    objectRegistry<DirectDrawSurface>.Clear();
     displayState.moduleHandle = module;
     ChooseFrameClock();
 }
 
 // Objects the game never released get one Release each, palettes first and
-// DirectDraw objects last. An object that only another object still holds is
-// left to its holder, which lets go of it when it dies itself.
+// DirectDraw objects last. An object that only another object still holds (a
+// palette attached to a surface, a back buffer) is left to its holder, which
+// lets go of it when it dies itself, so no holder ever touches a destroyed
+// object. The game window outlives the module when the game unloads it
+// itself, so it gets its own procedure back.
 void OnProcessDetach()
 {
     ReleaseGameReferences<DirectDrawPalette>();
+    ReleaseGameReferences<DirectDrawSurface>();
     ReleaseGameReferences<DirectDraw2>();
+    ReleaseGameReferences<DirectDrawSurface4>();
     ReleaseGameReferences<DirectDraw>();
+    RestoreGameWindowProc();
 }

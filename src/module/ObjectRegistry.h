@@ -44,6 +44,16 @@ public:
         liveCount = 0;
     }
 
+    template <class Match>
+    T* Find(Match match) const
+    {
+        for (T* object : slots) {
+            if (object != nullptr && match(object))
+                return object;
+        }
+        return nullptr;
+    }
+
     // Each slot is read only when the walk reaches it, so an object destroyed
     // by an earlier visit is never handed to `visit`.
     template <class Visit>

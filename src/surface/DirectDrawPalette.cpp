@@ -13,6 +13,13 @@ bool RangeFits(DWORD first, DWORD count)
 
 }
 
+DirectDrawPalette* DirectDrawPalette::FromInterface(IDirectDrawPalette* palette)
+{
+    return objectRegistry<DirectDrawPalette>.Find([palette](DirectDrawPalette* candidate) {
+        return static_cast<IDirectDrawPalette*>(candidate) == palette;
+    });
+}
+
 uint32_t DirectDrawPalette::EntriesReadAtCreation(DWORD flags)
 {
     if (flags & DDPCAPS_8BIT)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include "module/DisplayState.h"
+#include "surface/SurfaceObject.h"
+
+// The surface that DirectDraw4 hands out. Off-screen surfaces made without a
+// format take the mode's depth.
+class DirectDrawSurface4 final : public SurfaceObject<DirectDrawSurface4, IDirectDrawSurface4, Surface4Types> {
+public:
+    static constexpr const wchar_t* traceClass = L"DirectDrawSurface4_";
+    static DirectDrawSurface4*& Primary() { return displayState.primarySurface4; }
+    static uint32_t OffscreenDepth() { return displayState.modeBpp; }
+
+    HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE4* out) override;
+    HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC2 desc) override;
+    HRESULT STDMETHODCALLTYPE Unlock(LPRECT rect) override;
+    HRESULT STDMETHODCALLTYPE GetDDInterface(LPVOID* directDraw) override;
+    HRESULT STDMETHODCALLTYPE PageLock(DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE PageUnlock(DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE SetSurfaceDesc(LPDDSURFACEDESC2 desc, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID tag, LPVOID data, DWORD size, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID tag, LPVOID buffer, LPDWORD size) override;
+    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID tag) override;
+    HRESULT STDMETHODCALLTYPE GetUniquenessValue(LPDWORD value) override;
+    HRESULT STDMETHODCALLTYPE ChangeUniquenessValue() override;
+};

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "module/DisplayState.h"
+#include "present/Expand.h"
+#include "present/Present.h"
+#include "present/Upscale.h"
+#include "surface/DirectDrawPalette.h"
+#include "surface/DirectDrawSurface.h"
+#include "surface/DirectDrawSurface4.h"
+#include "support/ScreenFixture.h"
+
+namespace {
+
+PALETTEENTRY Colour(uint32_t index)
+{
+    return {BYTE(index), BYTE(255 - index), BYTE(index * 37), 0};
+}
+
+// Flat squares with a lattice of single pixels and a diagonal: edges and
+// corners in every direction, so the edge rule has work everywhere.
+uint8_t Index(uint32_t x, uint32_t y)
+{
+    if (x == y || (x % 9 == 4 && y % 7 == 3))
+        return 200;
+    return uint8_t(((x / 24 + y / 16) % 5) * 30 + 10);
+}
+
+uint16_t Rgb565(uint32_t x, uint32_t y)
+{
+    if (x + 2 * y == 400 || (x % 11 == 5 && y % 5 == 2))
+        return 0xFFFF;
+    return uint16_t(((x / 32) << 11) | ((y / 8) << 5) | ((x + y) / 40 % 32));
+}
+
+uint32_t ScreenColourOf565(uint16_t pixel)
+{
+    const uint32_t red = pixel >> 11, green = (pixel >> 5) & 63, blue = pixel & 31;
+    return (red << 3 | red >> 2) << 16 | (green << 2 | green >> 4) << 8 | (blue << 3 | blue >> 2);
+}
+
+bool CloseColours(uint32_t a, uint32_t b)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8)
+            return false;
+    }
+    return true;
+}
+
+template <class Surface, class Fill>
+void FillFrame(Surface* surface, Fill pixelAt)
+{
+    const auto& desc = surface->Description();
+    for (uint32_t y = 0; y < desc.dwHeight; ++y) {
+        uint8_t* row = surface->Pixels() + y * desc.lPitch;
+        for (uint32_t x = 0; x < desc.dwWidth; ++x) {
+            const auto value = pixelAt(x, y);
+            std::memcpy(row + x * sizeof value, &value, sizeof value);
+        }
+    }
+}
+
+class Presenting : public ScreenTest {
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        for (uint32_t index = 0; index < 256; ++index)
+            colours[index] = Colour(index);
+    }
+
+    uint32_t Width() const { return displayState.outputWidth; }
+    uint32_t Height() const { return displayState.outputHeight; }
+    bool Scaled() const { return Width() != modeWidth || Height() != modeHeight; }
+
+    ScaleGeometry Geometry(ptrdiff_t bytesPerPixel) const
+    {
+        return {modeWidth, modeHeight, ptrdiff_t(modeWidth) * bytesPerPixel, Width(), Height(),
+                ptrdiff_t(Width()) * 4};
+    }
+
+    // What the window must show for an 8-bit frame: the pixel routines'
+    // own output for the same frame and palette.
+    std::vector<uint32_t> Expected8(const uint8_t* pixels, const uint32_t* screenColours) const
+    {
+        std::vector<uint32_t> image(size_t(Width()) * Height());
+        if (Scaled())
+            ScaleFrame8(pixels, screenColours, image.data(), Geometry(1));
+        else
+            ExpandRect8(pixels, modeWidth, screenColours, image.data(), modeWidth * 4, {0, 0, modeWidth, modeHeight});
+        return image;
+    }
+
+    std::vector<uint32_t> Expected16(const uint8_t* pixels) const
+    {
+        std::vector<uint16_t> image(size_t(Width()) * Height() * 2);
+        const uint16_t* source = reinterpret_cast<const uint16_t*>(pixels);
+        ScaleGeometry geometry = Geometry(2);
+        geometry.outputPitch = Width() * 2;
+        if (Scaled())
+            ScaleFrame16(source, image.data(), geometry);
+        else
+            std::memcpy(image.data(), source, size_t(modeWidth) * modeHeight * 2);
+        std::vector<uint32_t> colours32(size_t(Width()) * Height());
+        for (size_t index = 0; index < colours32.size(); ++index)
+            colours32[index] = ScreenColourOf565(image[index]);
+        return colours32;
+    }
+
+    // The image after a rectangle present: the new frame's pixels inside the
+    // rectangle's output area, the old ones everywhere else, even where the
+    // edge rule would now give another value.
+    std::vector<uint32_t> InsideArea(const PixelRect& rect, std::vector<uint32_t> after,
+                                     const std::vector<uint32_t>& before) const
+    {
+        const ScaleGeometry geometry = {modeWidth, modeHeight, modeWidth, Width(), Height(), ptrdiff_t(Width()) * 4};
+        const PixelRect area = Scaled() ? ScaledArea(geometry, rect) : rect;
+        for (uint32_t y = 0; y < Height(); ++y) {
+            for (uint32_t x = 0; x < Width(); ++x) {
+                if (x < area.left || x >= area.right || y < area.top || y >= area.bottom)
+                    after[y * Width() + x] = before[y * Width() + x];
+            }
+        }
+        return after;
+    }
+
+    // Counts the window pixels that differ from the expectation, and names the first.
+    template <class Same>
+    size_t Mismatches(const std::vector<uint32_t>& expected, Same same)
+    {
+        const std::vector<uint32_t> shown = ReadWindow(Width(), Height());
+        size_t count = 0;
+        for (size_t index = 0; index < shown.size(); ++index) {
+            if (!same(expected[index], shown[index]) && count++ == 0)
+                ADD_FAILURE() << "first difference at " << index % Width() << "," << index / Width() << ": expected "
+                              << std::hex << expected[index] << ", shown " << shown[index];
+        }
+        return count;
+    }
+
+    size_t Mismatches(const std::vector<uint32_t>& expected)
+    {
+        return Mismatches(expected, [](uint32_t a, uint32_t b) { return a == b; });
+    }
+
+    PALETTEENTRY colours[256];
+};
+
+}
+
+TEST_F(Presenting, AnEightBitFrameIsShownThroughItsPalette)
+{
+    SetMode(8);
+    DirectDrawSurface* surface = CreatePrimary();
+    ASSERT_NE(nullptr, surface);
+    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
+    FillFrame(surface, Index);
+    PresentPrimary(nullptr);
+    EXPECT_EQ(0u, Mismatches(Expected8(surface->Pixels(), surface->Palette()->ScreenColours())));
+    EXPECT_DOUBLE_EQ(double(Width()) / 640, displayState.primaryScaleX);
+    EXPECT_DOUBLE_EQ(double(Height()) / 480, displayState.primaryScaleY);
+}
+
+// A rectangle present converts only its own pixels: a new palette shows inside
+// it and nowhere else until the next whole frame.
+TEST_F(Presenting, ARectangleIsRedrawnAloneWithTheColoursOfTheMoment)
+{
+    SetMode(8);
+    DirectDrawSurface* surface = CreatePrimary();
+    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
+    FillFrame(surface, Index);
+    PresentPrimary(nullptr);
+    const std::vector<uint32_t> before = Expected8(surface->Pixels(), surface->Palette()->ScreenColours());
+
+    for (uint32_t y = 100; y < 140; ++y)
+        std::memset(surface->Pixels() + y * 640 + 200, 77, 50);
+    PALETTEENTRY changed[256];
+    for (uint32_t index = 0; index < 256; ++index)
+        changed[index] = {BYTE(index), 0, BYTE(index), 0};
+    ASSERT_EQ(DD_OK, palette->SetEntries(0, 0, 256, changed));
+    const RECT rect = {200, 100, 250, 140};
+    PresentPrimary(&rect);
+
+    const std::vector<uint32_t> after = Expected8(surface->Pixels(), surface->Palette()->ScreenColours());
+    EXPECT_EQ(0u, Mismatches(InsideArea({200, 100, 250, 140}, after, before)));
+}
+
+TEST_F(Presenting, ASixteenBitFrameIsShownAsRgb565)
+{
+    SetMode(16);
+    DirectDrawSurface4* surface = CreatePrimary4();
+    ASSERT_NE(nullptr, surface);
+    FillFrame(surface, Rgb565);
+    PresentPrimary4(nullptr);
+    EXPECT_EQ(0u, Mismatches(Expected16(surface->Pixels()), CloseColours));
+    // Unscaled, the window is painted straight from the primary's own pixels.
+    EXPECT_EQ(Scaled(), displayState.presentBitmap != nullptr);
+}
+
+TEST_F(Presenting, ASixteenBitRectangleIsScaledInPlace)
+{
+    SetMode(16);
+    DirectDrawSurface4* surface = CreatePrimary4();
+    FillFrame(surface, Rgb565);
+    PresentPrimary4(nullptr);
+    const std::vector<uint32_t> before = Expected16(surface->Pixels());
+    FillFrame(surface, [](uint32_t x, uint32_t y) {
+        return uint16_t(x >= 300 && x < 340 && y < 20 ? 0xF800 : Rgb565(x, y));
+    });
+    const RECT rect = {300, 0, 340, 20};
+    PresentPrimary4(&rect);
+    EXPECT_EQ(0u, Mismatches(InsideArea({300, 0, 340, 20}, Expected16(surface->Pixels()), before), CloseColours));
+}
+
+// The depth of the primary decides how it is shown, whichever generation made it.
+TEST_F(Presenting, EitherGenerationShowsEitherDepth)
+{
+    SetMode(8);
+    DirectDrawSurface4* eightBit = CreatePrimary4();
+    ASSERT_EQ(DD_OK, primary4->SetPalette(CreatePalette(colours)));
+    FillFrame(eightBit, Index);
+    PresentPrimary4(nullptr);
+    EXPECT_EQ(0u, Mismatches(Expected8(eightBit->Pixels(), eightBit->Palette()->ScreenColours())));
+    primary4->Release();
+    primary4 = nullptr;
+
+    SetMode(16);
+    DirectDrawSurface* sixteenBit = CreatePrimary();
+    FillFrame(sixteenBit, Rgb565);
+    PresentPrimary(nullptr);
+    EXPECT_EQ(0u, Mismatches(Expected16(sixteenBit->Pixels()), CloseColours));
+}
+
+TEST_F(Presenting, WithoutAPaletteTheWindowKeepsWhatItShowed)
+{
+    SetMode(8);
+    DirectDrawSurface* surface = CreatePrimary();
+    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
+    FillFrame(surface, Index);
+    PresentPrimary(nullptr);
+    const std::vector<uint32_t> before = Expected8(surface->Pixels(), surface->Palette()->ScreenColours());
+    ASSERT_EQ(DD_OK, primary->SetPalette(nullptr));
+    std::memset(surface->Pixels(), 3, 640 * 480);
+    PresentPrimary(nullptr);
+    EXPECT_EQ(0u, Mismatches(before));
+}
+
+// A 24-bit primary is painted from its own pixels when unscaled and left
+// blank when scaled; nothing is read or written outside its memory.
+TEST_F(Presenting, ATwentyFourBitPrimaryIsShownOrLeftBlank)
+{
+    SetMode(24);
+    DirectDrawSurface* surface = CreatePrimary();
+    ASSERT_NE(nullptr, surface);
+    EXPECT_EQ(24u, surface->Description().ddpfPixelFormat.dwRGBBitCount);
+    std::memset(surface->Pixels(), 0x40, 640 * 3 * 480);
+    PresentPrimary(nullptr);
+    const RECT rect = {630, 470, 640, 480};
+    PresentPrimary(&rect);
+    const std::vector<uint32_t> expected(size_t(Width()) * Height(), Scaled() ? 0 : 0x404040);
+    EXPECT_EQ(0u, Mismatches(expected));
+}
+
+TEST(WindowRect, ASourceRectangleCoversItsScaledPixels)
+{
+    const RECT rect = PresentedWindowRect({100, 100, 110, 110}, 1.25, 1.25);
+    EXPECT_EQ(125, rect.left);
+    EXPECT_EQ(125, rect.top);
+    EXPECT_EQ(138, rect.right);
+    EXPECT_EQ(138, rect.bottom);
+    // An empty rectangle can still cover a pixel's width of window.
+    const RECT empty = PresentedWindowRect({3, 0, 3, 0}, 1.6, 1.6);
+    EXPECT_EQ(4, empty.left);
+    EXPECT_EQ(5, empty.right);
+}
