@@ -7,23 +7,11 @@
 #include <vector>
 
 #include "blackbox/LoadedModule.h"
+#include "support/SurfaceRequests.h"
 
 namespace {
 
 constexpr HRESULT unsupported = static_cast<HRESULT>(0x80004001);
-
-template <class Desc>
-Desc Request(DWORD flags, DWORD caps, DWORD width = 0, DWORD height = 0)
-{
-    Desc desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = flags;
-    desc.ddsCaps.dwCaps = caps;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    return desc;
-}
 
 DDSURFACEDESC Describe(IDirectDrawSurface* surface)
 {
@@ -75,15 +63,11 @@ protected:
     ComRef<IDirectDraw4> directDraw4;
 };
 
-constexpr DWORD flipChain = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-
 }
 
 TEST_F(Surfaces, APrimaryWithOneBackBufferIsDescribedAsTheGameExpects)
 {
-    DDSURFACEDESC2 request = Request<DDSURFACEDESC2>(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, flipChain);
-    request.dwBackBufferCount = 1;
-    ComRef<IDirectDrawSurface4> primary = Create4(request);
+    ComRef<IDirectDrawSurface4> primary = Create4(FlipChainRequest<DDSURFACEDESC2>());
     ASSERT_TRUE(primary);
 
     const DDSURFACEDESC2 desc = Describe(primary.get());
@@ -123,7 +107,7 @@ TEST_F(Surfaces, APrimaryWithOneBackBufferIsDescribedAsTheGameExpects)
 
 TEST_F(Surfaces, OnlyACountOfExactlyOneMakesABackBuffer)
 {
-    DDSURFACEDESC request = Request<DDSURFACEDESC>(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, flipChain);
+    DDSURFACEDESC request = FlipChainRequest<DDSURFACEDESC>();
     request.dwBackBufferCount = 2;
     ComRef<IDirectDrawSurface> primary = Create(request);
     ASSERT_TRUE(primary);
@@ -250,11 +234,9 @@ TEST_F(Surfaces, SurfacesWhoseMemoryCannotBeMadeAreRefusedCleanly)
 
     // A front whose back buffer finds no slot is refused as a whole.
     surfaces.pop_back();
-    DDSURFACEDESC chain = Request<DDSURFACEDESC>(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, flipChain);
-    chain.dwBackBufferCount = 1;
-    EXPECT_FALSE(Create(chain, DDERR_OUTOFMEMORY));
+    EXPECT_FALSE(Create(FlipChainRequest<DDSURFACEDESC>(), DDERR_OUTOFMEMORY));
     surfaces.pop_back();
-    EXPECT_TRUE(Create(chain));
+    EXPECT_TRUE(Create(FlipChainRequest<DDSURFACEDESC>()));
 }
 
 TEST_F(Surfaces, SetPaletteHoldsOneReferenceToThePaletteAttached)

@@ -1,27 +1,14 @@
 #include "support/ScreenFixture.h"
 
-#include <cstring>
-
 #include "module/DisplayState.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"
+#include "support/SurfaceRequests.h"
 
 namespace {
 
 const uint32_t desktopWidth = GetSystemMetrics(SM_CXSCREEN);
 const uint32_t desktopHeight = GetSystemMetrics(SM_CYSCREEN);
-
-template <class Desc>
-Desc PrimaryRequest()
-{
-    Desc desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    desc.dwBackBufferCount = 1;
-    return desc;
-}
 
 }
 
@@ -60,14 +47,14 @@ void ScreenTest::SetMode(DWORD bitsPerPixel)
 
 DirectDrawSurface* ScreenTest::CreatePrimary()
 {
-    DDSURFACEDESC request = PrimaryRequest<DDSURFACEDESC>();
+    DDSURFACEDESC request = FlipChainRequest<DDSURFACEDESC>();
     EXPECT_EQ(DD_OK, directDraw->CreateSurface(&request, &primary, nullptr));
     return static_cast<DirectDrawSurface*>(primary);
 }
 
 DirectDrawSurface4* ScreenTest::CreatePrimary4()
 {
-    DDSURFACEDESC2 request = PrimaryRequest<DDSURFACEDESC2>();
+    DDSURFACEDESC2 request = FlipChainRequest<DDSURFACEDESC2>();
     EXPECT_EQ(DD_OK, directDraw4->CreateSurface(&request, &primary4, nullptr));
     return static_cast<DirectDrawSurface4*>(primary4);
 }

@@ -11,30 +11,9 @@
 #include "surface/DirectDrawPalette.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"
+#include "support/SurfaceRequests.h"
 
 namespace {
-
-template <class Desc>
-Desc Request(DWORD flags, DWORD caps, DWORD width = 0, DWORD height = 0)
-{
-    Desc desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = flags;
-    desc.ddsCaps.dwCaps = caps;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    return desc;
-}
-
-template <class Desc>
-Desc FlipChainRequest()
-{
-    Desc desc = Request<Desc>(DDSD_CAPS | DDSD_BACKBUFFERCOUNT,
-                              DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX);
-    desc.dwBackBufferCount = 1;
-    return desc;
-}
 
 // Surfaces made through the DirectDraw objects in a 640x480 mode, with the
 // output size set by each test as window setup would have left it.
