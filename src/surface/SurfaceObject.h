@@ -95,7 +95,6 @@ protected:
     Self* backBuffer = nullptr;
     uint8_t* pixels = nullptr;
     HBITMAP dibSection = nullptr;
-    bool busy = false;
 
 private:
     HRESULT Build(const Desc& request);
