@@ -77,6 +77,18 @@ protected:
             colours[index] = Colour(index);
     }
 
+    // An 8-bit game's first frame, shown whole through a palette of its own.
+    DirectDrawSurface* PresentIndexedFrame()
+    {
+        SetMode(8);
+        DirectDrawSurface* surface = CreatePrimary();
+        EXPECT_NE(nullptr, surface);
+        EXPECT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
+        FillFrame(surface, Index);
+        PresentPrimary(nullptr);
+        return surface;
+    }
+
     uint32_t Width() const { return displayState.outputWidth; }
     uint32_t Height() const { return displayState.outputHeight; }
     bool Scaled() const { return Width() != modeWidth || Height() != modeHeight; }
@@ -158,12 +170,8 @@ protected:
 
 TEST_F(Presenting, AnEightBitFrameIsShownThroughItsPalette)
 {
-    SetMode(8);
-    DirectDrawSurface* surface = CreatePrimary();
+    DirectDrawSurface* surface = PresentIndexedFrame();
     ASSERT_NE(nullptr, surface);
-    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
-    FillFrame(surface, Index);
-    PresentPrimary(nullptr);
     EXPECT_EQ(0u, Mismatches(Expected8(surface->Pixels(), surface->Palette()->ScreenColours())));
     EXPECT_DOUBLE_EQ(double(Width()) / 640, displayState.primaryScaleX);
     EXPECT_DOUBLE_EQ(double(Height()) / 480, displayState.primaryScaleY);
@@ -173,11 +181,8 @@ TEST_F(Presenting, AnEightBitFrameIsShownThroughItsPalette)
 // it and nowhere else until the next whole frame.
 TEST_F(Presenting, ARectangleIsRedrawnAloneWithTheColoursOfTheMoment)
 {
-    SetMode(8);
-    DirectDrawSurface* surface = CreatePrimary();
-    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
-    FillFrame(surface, Index);
-    PresentPrimary(nullptr);
+    DirectDrawSurface* surface = PresentIndexedFrame();
+    ASSERT_NE(nullptr, surface);
     const std::vector<uint32_t> before = Expected8(surface->Pixels(), surface->Palette()->ScreenColours());
 
     for (uint32_t y = 100; y < 140; ++y)
@@ -241,11 +246,8 @@ TEST_F(Presenting, EitherGenerationShowsEitherDepth)
 
 TEST_F(Presenting, WithoutAPaletteTheWindowKeepsWhatItShowed)
 {
-    SetMode(8);
-    DirectDrawSurface* surface = CreatePrimary();
-    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
-    FillFrame(surface, Index);
-    PresentPrimary(nullptr);
+    DirectDrawSurface* surface = PresentIndexedFrame();
+    ASSERT_NE(nullptr, surface);
     const std::vector<uint32_t> before = Expected8(surface->Pixels(), surface->Palette()->ScreenColours());
     ASSERT_EQ(DD_OK, primary->SetPalette(nullptr));
     std::memset(surface->Pixels(), 3, 640 * 480);
