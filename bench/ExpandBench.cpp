@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "present/Expand.h"
+#include "present/pixels/Expand.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "present/Upscale.h"
+#include "present/pixels/Upscale.h"
 
 // Each upscaler against a plain copy of its output's bytes, measured in the
 // same run: the copy is the memory limit, and every upscale reports its time

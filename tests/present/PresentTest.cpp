@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "module/DisplayState.h"
-#include "present/Expand.h"
+#include "present/pixels/Expand.h"
 #include "present/Present.h"
-#include "present/Upscale.h"
+#include "present/pixels/Upscale.h"
 #include "surface/DirectDrawPalette.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"

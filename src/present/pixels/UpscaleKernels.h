@@ -70,8 +70,6 @@ Pixel* SpreadColumns(const Pixel* left, const Pixel* right, const ColumnWidths& 
                      Pixel* output);
 
 // x86 kernels, to be called only when the processor has the instructions.
-bool ProcessorHasSse2();
-bool ProcessorHasSsse3();
 template <typename Pixel>
 void RuleRowSse2(const NeighbourRows<Pixel>& rows, const StripColumns& columns, Pixel* left, Pixel* right);
 

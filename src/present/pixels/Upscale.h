@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "surface/PixelRect.h"
+#include "surface/pixels/PixelRect.h"
 
 // A source frame and the output image it is enlarged into. Sizes are in
 // pixels; pitches are the bytes from one row to the next (an output bitmap's

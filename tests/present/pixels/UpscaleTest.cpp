@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "present/Upscale.h"
+#include "present/pixels/Upscale.h"
 
 namespace {
 

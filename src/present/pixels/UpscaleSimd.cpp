@@ -3,25 +3,14 @@
 
 #include <cstring>
 
-#include "present/UpscaleKernels.h"
+#include "present/pixels/UpscaleKernels.h"
 
 // The kernels below are compiled for SSE2 or SSSE3 through target pragmas, not
 // through compiler flags, so that the 32-bit module still loads and runs on a
-// processor without them; the routines call them only after these checks.
+// processor without them; the routines call them only after the checks of
+// ProcessorFeatures.h.
 // Nothing outside the pragma regions may be instantiated inside them, or the
 // linker could hand a vector instruction to the portable path.
-
-bool ProcessorHasSse2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2");
-}
-
-bool ProcessorHasSsse3()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
-}
 
 #pragma GCC push_options
 #pragma GCC target("sse2")

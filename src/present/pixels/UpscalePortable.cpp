@@ -1,4 +1,4 @@
-#include "present/UpscaleKernels.h"
+#include "present/pixels/UpscaleKernels.h"
 
 template <typename Pixel>
 void KeepColumns(const Pixel* current, uint32_t begin, uint32_t end, Pixel* left, Pixel* right)

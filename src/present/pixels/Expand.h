@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "surface/PixelRect.h"
+#include "surface/pixels/PixelRect.h"
 
 // Turns a rectangle of 8-bit palette indices into 32-bit screen colours at the
 // same place of the output, one lookup per pixel. Pitches are in bytes.

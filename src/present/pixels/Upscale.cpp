@@ -1,9 +1,10 @@
-#include "present/Upscale.h"
+#include "present/pixels/Upscale.h"
 
 #include <bit>
 #include <cstring>
 
-#include "present/UpscaleKernels.h"
+#include "present/pixels/UpscaleKernels.h"
+#include "surface/pixels/ProcessorFeatures.h"
 
 // Every output size is served, not only the 1x to 2x the stepping was made
 // for: window setup asks for larger ones when the mode change fails (640 x 480

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "present/Expand.h"
+#include "present/pixels/Expand.h"
 
 // The rectangle is looked up through the colour table and written at the same
 // place of the output; rows are stepped by each side's own pitch.

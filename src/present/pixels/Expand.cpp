@@ -1,4 +1,4 @@
-#include "present/Expand.h"
+#include "present/pixels/Expand.h"
 
 void ExpandRect8(const uint8_t* source, ptrdiff_t sourcePitch, const uint32_t* screenColours, uint32_t* output,
                  ptrdiff_t outputPitch, const PixelRect& rect)

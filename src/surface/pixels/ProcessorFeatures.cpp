@@ -1,0 +1,13 @@
+#include "surface/pixels/ProcessorFeatures.h"
+
+bool ProcessorHasSse2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2");
+}
+
+bool ProcessorHasSsse3()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3");
+}
