@@ -1,30 +1,23 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <vector>
 
+#include "Yardstick.h"
 #include "present/pixels/Expand.h"
 
 namespace {
 
 constexpr uint32_t width = 640;
 constexpr uint32_t height = 480;
+constexpr size_t outputBytes = size_t(width) * height * sizeof(uint32_t);
 
-// The memory limit of the same output: a plain copy of its bytes.
-void BM_MemcpyOutput640x480(benchmark::State& state)
+void BM_MemcpyExpandOutput640x480(benchmark::State& state)
 {
-    std::vector<uint32_t> from(width * height, 1);
-    std::vector<uint32_t> to(width * height);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), to.size() * sizeof(uint32_t));
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(to.size() * sizeof(uint32_t)));
+    MeasureYardstick(state, Yardstick::Memcpy, outputBytes);
 }
-BENCHMARK(BM_MemcpyOutput640x480);
+BENCHMARK(BM_MemcpyExpandOutput640x480);
 
 void BM_ExpandFrame8_640x480(benchmark::State& state)
 {
@@ -37,12 +30,12 @@ void BM_ExpandFrame8_640x480(benchmark::State& state)
         colours[index] = index * 0x010203u;
     std::vector<uint32_t> output(width * height);
     const PixelRect frame = {0, 0, width, height};
-    for (auto _ : state) {
+    const double seconds = SecondsPerIteration(state, [&] {
         ExpandRect8(source.data(), width, colours, output.data(), width * sizeof(uint32_t), frame);
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(output.size() * sizeof(uint32_t)));
+    });
+    ReportAgainst(state, Yardstick::Memcpy, seconds, outputBytes);
 }
 BENCHMARK(BM_ExpandFrame8_640x480);
 

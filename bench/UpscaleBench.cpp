@@ -1,19 +1,14 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <map>
 #include <random>
 #include <vector>
 
+#include "Yardstick.h"
 #include "present/pixels/Upscale.h"
 
-// Each upscaler against a plain copy of its output's bytes, measured in the
-// same run: the copy is the memory limit, and every upscale reports its time
-// as a multiple of the copy's median (counter x_memcpy). The copies must run
-// first, which their order in this file sees to.
+// Each upscaler against a plain copy of its output's bytes (Yardstick.h).
 
 namespace {
 
@@ -21,55 +16,6 @@ constexpr uint32_t sourceWidth = 640;
 constexpr uint32_t sourceHeight = 480;
 
 enum class Content { Game, Noise };
-
-// Seconds per iteration of the copies, by output bytes. Only the runs with the
-// most iterations count: the shorter ones are the library's trials for the
-// iteration count, and run with a cold cache.
-class CopyTimes {
-public:
-    void Add(size_t bytes, benchmark::IterationCount iterations, double seconds)
-    {
-        std::vector<Run>& runs = runs_[bytes];
-        runs.push_back({iterations, seconds});
-    }
-
-    // The median of the full runs; 0 when the copy has not run.
-    double Median(size_t bytes) const
-    {
-        const auto found = runs_.find(bytes);
-        if (found == runs_.end())
-            return 0;
-        benchmark::IterationCount most = 0;
-        for (const Run& run : found->second)
-            most = std::max(most, run.iterations);
-        std::vector<double> seconds;
-        for (const Run& run : found->second)
-            if (run.iterations == most)
-                seconds.push_back(run.seconds);
-        std::sort(seconds.begin(), seconds.end());
-        return seconds[seconds.size() / 2];
-    }
-
-private:
-    struct Run {
-        benchmark::IterationCount iterations;
-        double seconds;
-    };
-    std::map<size_t, std::vector<Run>> runs_;
-};
-
-CopyTimes copyTimes;
-
-// Times the loop itself, so that the ratio uses the same clock for both sides.
-template <typename Body>
-double SecondsPerIteration(benchmark::State& state, Body body)
-{
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-        body();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count() / double(state.iterations());
-}
 
 void Rectangle(std::vector<uint8_t>& frame, int left, int top, int width, int height, uint8_t index)
 {
@@ -160,26 +106,9 @@ ScaleGeometry Geometry(const benchmark::State& state, uint32_t sourceBytes, uint
             ptrdiff_t(width * outputBytes)};
 }
 
-void ReportAgainstCopy(benchmark::State& state, double seconds, size_t outputBytes)
-{
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(outputBytes));
-    const double copySeconds = copyTimes.Median(outputBytes);
-    if (copySeconds > 0)
-        state.counters["x_memcpy"] = seconds / copySeconds;
-}
-
 void BM_MemcpyOutput(benchmark::State& state)
 {
-    const size_t bytes = size_t(state.range(0) * state.range(1) * state.range(2));
-    std::vector<uint8_t> from(bytes, 1);
-    std::vector<uint8_t> to(bytes);
-    const double seconds = SecondsPerIteration(state, [&] {
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    });
-    copyTimes.Add(bytes, state.iterations(), seconds);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+    MeasureYardstick(state, Yardstick::Memcpy, size_t(state.range(0) * state.range(1) * state.range(2)));
 }
 BENCHMARK(BM_MemcpyOutput)
     ->ArgNames({"w", "h", "bytes"})
@@ -200,7 +129,7 @@ void BM_ScaleFrame8(benchmark::State& state, Content content)
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     });
-    ReportAgainstCopy(state, seconds, output.size() * sizeof(uint32_t));
+    ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(uint32_t));
 }
 
 void BM_ScaleFrame16(benchmark::State& state, Content content)
@@ -213,7 +142,7 @@ void BM_ScaleFrame16(benchmark::State& state, Content content)
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     });
-    ReportAgainstCopy(state, seconds, output.size() * sizeof(uint16_t));
+    ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(uint16_t));
 }
 
 void OutputSizes(benchmark::internal::Benchmark* benchmark)

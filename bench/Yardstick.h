@@ -1,0 +1,31 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstddef>
+
+// Every pixel routine is measured against the memory limit of the same work,
+// a plain memcpy or memset of the bytes it writes, timed in the same run: each
+// routine reports its time as a multiple of that yardstick's median (counter
+// x_memcpy or x_memset). A yardstick must run before the routines measured
+// against it, which their order of registration in each file sees to.
+
+enum class Yardstick { Memcpy, Memset };
+
+// Times the loop itself, so that the ratio uses the same clock for both sides.
+template <typename Body>
+double SecondsPerIteration(benchmark::State& state, Body body)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        body();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return elapsed.count() / double(state.iterations());
+}
+
+// The yardstick itself, over `bytes` bytes.
+void MeasureYardstick(benchmark::State& state, Yardstick yardstick, size_t bytes);
+
+// Reports a routine that took `seconds` per iteration to write `bytes` bytes.
+void ReportAgainst(benchmark::State& state, Yardstick yardstick, double seconds, size_t bytes);

@@ -1,0 +1,1 @@
+#include "surface/pixels/Blit.h"
