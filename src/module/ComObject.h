@@ -31,6 +31,16 @@ public:
         return static_cast<ULONG>(--referenceCount);
     }
 
+    // The object behind an interface pointer the game passed, when it is a
+    // live one of this class; anything else is never dereferenced.
+    static Self* FromInterface(Interface* pointer)
+    {
+        if (pointer == nullptr)
+            return nullptr;
+        return objectRegistry<Self>.Find(
+            [pointer](Self* candidate) { return static_cast<Interface*>(candidate) == pointer; });
+    }
+
     uint32_t RegistryPosition() const { return registryPosition; }
     LONG ReferenceCount() const { return referenceCount; }
     bool IsHeldByGame() const { return referenceCount > heldReferences; }

@@ -44,12 +44,18 @@ public:
         liveCount = 0;
     }
 
+    // Stops once every live object has been seen, so that a search of a
+    // large, sparsely used registry costs what its live objects cost.
     template <class Match>
     T* Find(Match match) const
     {
-        for (T* object : slots) {
-            if (object != nullptr && match(object))
-                return object;
+        uint32_t unseen = liveCount;
+        for (uint32_t index = 0; unseen != 0 && index < Capacity; ++index) {
+            if (T* object = slots[index]) {
+                if (match(object))
+                    return object;
+                --unseen;
+            }
         }
         return nullptr;
     }

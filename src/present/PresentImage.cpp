@@ -75,3 +75,15 @@ void DestroyPresentImage()
         displayState.presentPitch = 0;
     }
 }
+
+void LendShownDib(HBITMAP dib)
+{
+    if (displayState.presentDC != nullptr && GetCurrentObject(displayState.presentDC, OBJ_BITMAP) == dib)
+        SelectObject(displayState.presentDC, displayState.presentDCOldBitmap);
+}
+
+void ShowPrimaryDib(HBITMAP dib)
+{
+    if (displayState.presentDC != nullptr && displayState.presentBitmap == nullptr)
+        SelectObject(displayState.presentDC, dib);
+}

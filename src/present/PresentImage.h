@@ -17,3 +17,12 @@ bool OutputIsScaled();
 bool CreatePresentImage(uint32_t primaryDepth, HBITMAP primaryDib);
 
 void DestroyPresentImage();
+
+// A primary shown from its own DIB section has that section selected into the
+// present device context. A DIB section can be selected into one device
+// context at a time, so a device context the game asks for of that surface
+// borrows it (repaints meanwhile have no frame to show), and it comes back
+// when the game's context is released. After a flip the new front's section
+// is shown. Both do nothing when the window shows a present bitmap.
+void LendShownDib(HBITMAP dib);
+void ShowPrimaryDib(HBITMAP dib);

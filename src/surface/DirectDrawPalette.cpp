@@ -6,18 +6,13 @@
 
 namespace {
 
+// Entries are read and written only inside the 256 places; a count of 0
+// touches nothing, wherever it starts.
 bool RangeFits(DWORD first, DWORD count)
 {
     return first <= DirectDrawPalette::entryCount && count <= DirectDrawPalette::entryCount - first;
 }
 
-}
-
-DirectDrawPalette* DirectDrawPalette::FromInterface(IDirectDrawPalette* palette)
-{
-    return objectRegistry<DirectDrawPalette>.Find([palette](DirectDrawPalette* candidate) {
-        return static_cast<IDirectDrawPalette*>(candidate) == palette;
-    });
 }
 
 uint32_t DirectDrawPalette::EntriesReadAtCreation(DWORD flags)
@@ -78,6 +73,8 @@ HRESULT DirectDrawPalette::GetEntries(DWORD flags, DWORD base, DWORD count, LPPA
               flags, base, count, out);
     if (flags != 0)
         return DDERR_UNSUPPORTED;
+    if (count == 0)
+        return DD_OK;
     if (out == nullptr || !RangeFits(base, count))
         return DDERR_INVALIDPARAMS;
     std::memcpy(out, entries + base, count * sizeof(PALETTEENTRY));
@@ -93,6 +90,8 @@ HRESULT DirectDrawPalette::SetEntries(DWORD flags, DWORD start, DWORD count, LPP
 {
     TraceCall(L"DirectDrawPalette::SetEntries(dwFlags = 0x%08X, dwStartingEntry = %u, dwCount = %u, lpEntries = 0x%08X)",
               flags, start, count, in);
+    if (count == 0)
+        return DD_OK;
     if (in == nullptr || !RangeFits(start, count))
         return DDERR_INVALIDPARAMS;
     for (DWORD index = 0; index < count; ++index) {

@@ -18,9 +18,6 @@ public:
     // `table` are read.
     static HRESULT Create(DWORD flags, const PALETTEENTRY* table, LPDIRECTDRAWPALETTE* out);
 
-    // The palette behind an interface pointer, when it is one of ours.
-    static DirectDrawPalette* FromInterface(IDirectDrawPalette* palette);
-
     static uint32_t EntriesReadAtCreation(DWORD flags);
     static uint32_t ScreenColour(const PALETTEENTRY& entry);
 

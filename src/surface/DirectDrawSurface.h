@@ -11,7 +11,10 @@ class DirectDrawSurface final : public SurfaceObject<DirectDrawSurface, IDirectD
 public:
     static constexpr const wchar_t* traceClass = L"DirectDrawSurface";
     static DirectDrawSurface*& Primary() { return displayState.primarySurface; }
+    static DeviceContextSlot DeviceContext() { return {displayState.surfaceDC, displayState.surfaceDCOldBitmap}; }
     static uint32_t OffscreenDepth() { return 8; }
+    static void Present(const RECT* rect);
+    static void TraceLock(uint32_t position, const RECT* rect, const DDSURFACEDESC* desc, DWORD flags, HANDLE event);
 
     HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) override;
     HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC desc) override;

@@ -1,5 +1,23 @@
 #include "surface/DirectDrawSurface4.h"
 
+#include "module/Trace.h"
+#include "present/Present.h"
+
+void DirectDrawSurface4::Present(const RECT* rect)
+{
+    PresentPrimary4(rect);
+}
+
+void DirectDrawSurface4::TraceLock(uint32_t position, const RECT* rect, const DDSURFACEDESC2*, DWORD flags,
+                                   HANDLE event)
+{
+    if (rect != nullptr)
+        TraceCall(L"DirectDrawSurface4_%u::Lock([%d,%d,%d,%d], ptr, %d, %d)", position, rect->top, rect->left,
+                  rect->bottom, rect->right, flags, event);
+    else
+        TraceCall(L"DirectDrawSurface4_%u::Lock(0x0, ptr, %d, %d)", position, flags, event);
+}
+
 HRESULT DirectDrawSurface4::GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE4* out)
 {
     return AttachedBackBuffer(caps, out);
@@ -17,7 +35,25 @@ HRESULT DirectDrawSurface4::GetSurfaceDesc(LPDDSURFACEDESC2 desc)
 
 HRESULT DirectDrawSurface4::Unlock(LPRECT)
 {
-    return DDERR_UNSUPPORTED;
+    return Unlocked([this] { RebuildEdgeList(); });
+}
+
+// The list is made from the pixels and key of this moment, for 16-bit
+// surfaces whose positions fit its 16-bit fields; no other surface has one.
+// Without a source colour key the old list stays.
+void DirectDrawSurface4::RebuildEdgeList()
+{
+    if (!(surfaceDesc.dwFlags & DDSD_CKSRCBLT))
+        return;
+    edgeList.reset();
+    edgeCount = 0;
+    const bool positionsFit = surfaceDesc.dwWidth <= UINT16_MAX && surfaceDesc.dwHeight <= UINT16_MAX;
+    if (surfaceDesc.ddpfPixelFormat.dwRGBBitCount != 16 || !positionsFit)
+        return;
+    EdgePixel* built = nullptr;
+    edgeCount = BuildEdgeList(reinterpret_cast<const uint16_t*>(pixels), surfaceDesc.dwHeight, surfaceDesc.dwWidth,
+                              surfaceDesc.lPitch / 2, uint16_t(surfaceDesc.ddckCKSrcBlt.dwColorSpaceLowValue), &built);
+    edgeList.reset(built);
 }
 
 HRESULT DirectDrawSurface4::GetDDInterface(LPVOID*)

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "module/DisplayState.h"
 #include "module/Trace.h"
@@ -9,6 +10,7 @@
 #include "surface/DirectDrawPalette.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"
+#include "surface/SurfaceBlit.h"
 #include "surface/SurfaceDescription.h"
 
 namespace {
@@ -27,22 +29,45 @@ bool FitsInMemory(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
     return rowBits <= UINT32_MAX && paddedRowBytes * height <= INT32_MAX;
 }
 
+// The four colour keys of a description: the flag that says a key is set,
+// the key itself, and the SetColorKey bit that names it.
+template <class Desc>
+struct ColourKeyField {
+    DWORD descriptionFlag;
+    DDCOLORKEY Desc::*key;
+    DWORD setColorKeyFlag;
+};
+
+template <class Desc>
+constexpr ColourKeyField<Desc> colourKeyFields[] = {
+    {DDSD_CKDESTOVERLAY, &Desc::ddckCKDestOverlay, DDCKEY_DESTOVERLAY},
+    {DDSD_CKDESTBLT, &Desc::ddckCKDestBlt, DDCKEY_DESTBLT},
+    {DDSD_CKSRCOVERLAY, &Desc::ddckCKSrcOverlay, DDCKEY_SRCOVERLAY},
+    {DDSD_CKSRCBLT, &Desc::ddckCKSrcBlt, DDCKEY_SRCBLT},
+};
+
+// Gives back the device context a surface class handed out, if any, and to the
+// window the primary's DIB section that context may have borrowed.
+template <class Self>
+void DeleteDeviceContext()
+{
+    const DeviceContextSlot slot = Self::DeviceContext();
+    if (slot.dc == nullptr)
+        return;
+    SelectObject(slot.dc, slot.oldBitmap);
+    DeleteDC(slot.dc);
+    slot.dc = nullptr;
+    slot.oldBitmap = nullptr;
+    if (const Self* primary = Self::Primary())
+        ShowPrimaryDib(primary->DibSection());
+}
+
 template <class Desc>
 void CopyColourKeys(const Desc& request, Desc& desc)
 {
-    struct KeyField {
-        DWORD flag;
-        DDCOLORKEY Desc::*key;
-    };
-    const KeyField keys[] = {
-        {DDSD_CKDESTOVERLAY, &Desc::ddckCKDestOverlay},
-        {DDSD_CKDESTBLT, &Desc::ddckCKDestBlt},
-        {DDSD_CKSRCOVERLAY, &Desc::ddckCKSrcOverlay},
-        {DDSD_CKSRCBLT, &Desc::ddckCKSrcBlt},
-    };
-    for (const KeyField& field : keys) {
-        if (request.dwFlags & field.flag) {
-            desc.dwFlags |= field.flag;
+    for (const ColourKeyField<Desc>& field : colourKeyFields<Desc>) {
+        if (request.dwFlags & field.descriptionFlag) {
+            desc.dwFlags |= field.descriptionFlag;
             desc.*field.key = request.*field.key;
         }
     }
@@ -149,6 +174,7 @@ HRESULT SurfaceObject<Self, Interface, Types>::BuildPixels()
 template <class Self, class Interface, class Types>
 SurfaceObject<Self, Interface, Types>::~SurfaceObject()
 {
+    GiveBackDeviceContext();
     const bool primary = IsPrimary();
     if (primary)
         DestroyPresentImage();
@@ -160,6 +186,17 @@ SurfaceObject<Self, Interface, Types>::~SurfaceObject()
         Self::Primary() = nullptr;
     if (backBuffer != nullptr)
         backBuffer->DropHeldReference();
+}
+
+// A surface that dies while the game still holds a device context of it gives
+// the context back first: its DIB section could not be deleted while
+// selected, and the class's one context would stay taken.
+template <class Self, class Interface, class Types>
+void SurfaceObject<Self, Interface, Types>::GiveBackDeviceContext()
+{
+    const DeviceContextSlot slot = Self::DeviceContext();
+    if (slot.dc != nullptr && dibSection != nullptr && GetCurrentObject(slot.dc, OBJ_BITMAP) == dibSection)
+        DeleteDeviceContext<Self>();
 }
 
 template <class Self, class Interface, class Types>
@@ -198,9 +235,13 @@ HRESULT SurfaceObject<Self, Interface, Types>::AddOverlayDirtyRect(LPRECT)
 }
 
 template <class Self, class Interface, class Types>
-HRESULT SurfaceObject<Self, Interface, Types>::Blt(LPRECT, Surface*, LPRECT, DWORD, LPDDBLTFX)
+HRESULT SurfaceObject<Self, Interface, Types>::Blt(LPRECT destination, Surface* source, LPRECT sourceRect, DWORD flags,
+                                                   LPDDBLTFX effects)
 {
-    return DDERR_UNSUPPORTED;
+    Self* sourceSurface = Self::FromInterface(source);
+    if (source != nullptr && sourceSurface == nullptr)
+        return DDERR_INVALIDPARAMS;
+    return BltSurface(static_cast<Self&>(*this), destination, sourceSurface, sourceRect, flags, effects);
 }
 
 template <class Self, class Interface, class Types>
@@ -210,9 +251,12 @@ HRESULT SurfaceObject<Self, Interface, Types>::BltBatch(LPDDBLTBATCH, DWORD, DWO
 }
 
 template <class Self, class Interface, class Types>
-HRESULT SurfaceObject<Self, Interface, Types>::BltFast(DWORD, DWORD, Surface*, LPRECT, DWORD)
+HRESULT SurfaceObject<Self, Interface, Types>::BltFast(DWORD x, DWORD y, Surface* source, LPRECT sourceRect, DWORD)
 {
-    return DDERR_UNSUPPORTED;
+    Self* sourceSurface = Self::FromInterface(source);
+    if (sourceSurface == nullptr)
+        return DDERR_INVALIDPARAMS;
+    return BltFastSurface(static_cast<Self&>(*this), x, y, *sourceSurface, sourceRect);
 }
 
 template <class Self, class Interface, class Types>
@@ -233,10 +277,22 @@ HRESULT SurfaceObject<Self, Interface, Types>::EnumOverlayZOrders(DWORD, LPVOID,
     return DDERR_UNSUPPORTED;
 }
 
+// Whichever surface it is called on, a flip exchanges the pixel memory of its
+// class's primary and back buffer, never copying a pixel, and presents the
+// new front as a whole frame, paced.
 template <class Self, class Interface, class Types>
-HRESULT SurfaceObject<Self, Interface, Types>::Flip(Surface*, DWORD)
+HRESULT SurfaceObject<Self, Interface, Types>::Flip(Surface* targetOverride, DWORD flags)
 {
-    return DDERR_UNSUPPORTED;
+    TraceCall(L"%ls%u::Flip(lpDDSurfaceTargetOverride = 0x%08X, dwFlags = 0x%08X)", Self::traceClass,
+              this->RegistryPosition(), targetOverride, flags);
+    Self* front = Self::Primary();
+    if (front == nullptr || front->backBuffer == nullptr)
+        return DDERR_NOTFLIPPABLE;
+    std::swap(front->dibSection, front->backBuffer->dibSection);
+    std::swap(front->pixels, front->backBuffer->pixels);
+    ShowPrimaryDib(front->dibSection);
+    Self::Present(nullptr);
+    return DD_OK;
 }
 
 template <class Self, class Interface, class Types>
@@ -263,10 +319,27 @@ HRESULT SurfaceObject<Self, Interface, Types>::GetColorKey(DWORD, LPDDCOLORKEY)
     return DDERR_UNSUPPORTED;
 }
 
+// The device context is a memory context compatible with the window's, with
+// the surface's DIB section selected; the class hands out one at a time.
 template <class Self, class Interface, class Types>
-HRESULT SurfaceObject<Self, Interface, Types>::GetDC(HDC*)
+HRESULT SurfaceObject<Self, Interface, Types>::GetDC(HDC* out)
 {
-    return DDERR_UNSUPPORTED;
+    if (out == nullptr)
+        return DDERR_INVALIDPARAMS;
+    const DeviceContextSlot slot = Self::DeviceContext();
+    if (slot.dc != nullptr)
+        return DDERR_DCALREADYCREATED;
+    HDC windowDC = ::GetDC(displayState.window);
+    HDC dc = CreateCompatibleDC(windowDC);
+    ::ReleaseDC(displayState.window, windowDC);
+    if (dc == nullptr)
+        return DDERR_CANTCREATEDC;
+    LendShownDib(dibSection);
+    slot.oldBitmap = SelectObject(dc, dibSection);
+    slot.dc = dc;
+    *out = dc;
+    busy = true;
+    return DD_OK;
 }
 
 template <class Self, class Interface, class Types>
@@ -309,16 +382,30 @@ HRESULT SurfaceObject<Self, Interface, Types>::IsLost()
     return DD_OK;
 }
 
+// The game gets the surface's own memory, whatever rectangle it names: the
+// description handed out addresses the top-left pixel.
 template <class Self, class Interface, class Types>
-HRESULT SurfaceObject<Self, Interface, Types>::Lock(LPRECT, Desc*, DWORD, HANDLE)
+HRESULT SurfaceObject<Self, Interface, Types>::Lock(LPRECT rect, Desc* desc, DWORD flags, HANDLE event)
 {
-    return DDERR_UNSUPPORTED;
+    Self::TraceLock(this->RegistryPosition(), rect, desc, flags, event);
+    if (desc == nullptr)
+        return DDERR_INVALIDPARAMS;
+    if (busy)
+        return DDERR_SURFACEBUSY;
+    busy = true;
+    *desc = surfaceDesc;
+    desc->dwFlags |= DDSD_LPSURFACE;
+    desc->lpSurface = pixels;
+    return DD_OK;
 }
 
+// Releases the class's device context, whichever surface it was taken from.
 template <class Self, class Interface, class Types>
 HRESULT SurfaceObject<Self, Interface, Types>::ReleaseDC(HDC)
 {
-    return DDERR_UNSUPPORTED;
+    DeleteDeviceContext<Self>();
+    busy = false;
+    return DD_OK;
 }
 
 template <class Self, class Interface, class Types>
@@ -333,10 +420,25 @@ HRESULT SurfaceObject<Self, Interface, Types>::SetClipper(LPDIRECTDRAWCLIPPER)
     return DDERR_UNSUPPORTED;
 }
 
+// Several keys named at once all take the one given; a null key clears them.
+// The edge list keeps what the last Unlock built until the next one.
 template <class Self, class Interface, class Types>
-HRESULT SurfaceObject<Self, Interface, Types>::SetColorKey(DWORD, LPDDCOLORKEY)
+HRESULT SurfaceObject<Self, Interface, Types>::SetColorKey(DWORD flags, LPDDCOLORKEY key)
 {
-    return DDERR_UNSUPPORTED;
+    if (flags & DDCKEY_COLORSPACE)
+        return DDERR_UNSUPPORTED;
+    for (const ColourKeyField<Desc>& field : colourKeyFields<Desc>) {
+        if (!(flags & field.setColorKeyFlag))
+            continue;
+        if (key != nullptr) {
+            surfaceDesc.*field.key = *key;
+            surfaceDesc.dwFlags |= field.descriptionFlag;
+        } else {
+            surfaceDesc.*field.key = {};
+            surfaceDesc.dwFlags &= ~field.descriptionFlag;
+        }
+    }
+    return DD_OK;
 }
 
 template <class Self, class Interface, class Types>

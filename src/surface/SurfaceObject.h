@@ -9,6 +9,13 @@
 
 class DirectDrawPalette;
 
+// Where a surface class keeps the one device context it hands out at a time,
+// and the bitmap that context held before the surface's DIB section.
+struct DeviceContextSlot {
+    HDC& dc;
+    HGDIOBJ& oldBitmap;
+};
+
 // The interface types that differ between the two surface generations.
 struct ClassicSurfaceTypes {
     using Desc = DDSURFACEDESC;
@@ -27,8 +34,9 @@ struct Surface4Types {
 // A rectangle of pixels in a GDI DIB section, with the description the game
 // reads back. The slots both surface generations share are here, in the
 // published order; Self names the concrete class, which supplies what differs
-// (its trace name, where the display state names its primary, how that primary
-// is presented, the depth of off-screen surfaces made without a format).
+// (its trace name and Lock message, where the display state names its primary
+// and its device context, how that primary is presented, the depth of
+// off-screen surfaces made without a format).
 template <class Self, class Interface, class Types>
 class SurfaceObject : public ComObject<Self, Interface> {
 public:
@@ -78,6 +86,7 @@ public:
 
     const Desc& Description() const { return surfaceDesc; }
     uint8_t* Pixels() const { return pixels; }
+    bool Busy() const { return busy; }
     HBITMAP DibSection() const { return dibSection; }
     DirectDrawPalette* Palette() const { return palette; }
     Self* BackBuffer() const { return backBuffer; }
@@ -90,15 +99,37 @@ protected:
     // reference for the caller.
     HRESULT AttachedBackBuffer(const typename Types::Caps* caps, Surface** out);
 
+    // Unlock for both generations; `rebuild` runs once the surface is no
+    // longer busy, before the primary is presented.
+    template <class Rebuild>
+    HRESULT Unlocked(Rebuild rebuild);
+
     Desc surfaceDesc = {};
     DirectDrawPalette* palette = nullptr;
     Self* backBuffer = nullptr;
     uint8_t* pixels = nullptr;
     HBITMAP dibSection = nullptr;
+    // Set by Lock and GetDC, cleared by Unlock and ReleaseDC: only a second
+    // Lock is refused while it is set.
+    bool busy = false;
 
 private:
     HRESULT Build(const Desc& request);
     void Describe(const Desc& request);
     HRESULT BuildBackBuffer();
     HRESULT BuildPixels();
+    void GiveBackDeviceContext();
 };
+
+template <class Self, class Interface, class Types>
+template <class Rebuild>
+HRESULT SurfaceObject<Self, Interface, Types>::Unlocked(Rebuild rebuild)
+{
+    if (!busy)
+        return DDERR_NOTLOCKED;
+    busy = false;
+    rebuild();
+    if (IsPrimary())
+        Self::Present(nullptr);
+    return DD_OK;
+}

@@ -106,7 +106,7 @@ TEST_F(Palette, GetEntriesWithFlagsIsUnsupportedAndWritesNothing)
 }
 
 // Ranges past entry 255 and null tables are refused before anything is read
-// or written.
+// or written; a count of 0 is always allowed.
 TEST_F(Palette, RangesPastTheLastEntryAndNullPointersAreRefused)
 {
     ComRef<IDirectDrawPalette> palette = Create(DDPCAPS_8BIT);
@@ -130,8 +130,12 @@ TEST_F(Palette, RangesPastTheLastEntryAndNullPointersAreRefused)
     EXPECT_EQ(DDERR_INVALIDPARAMS, palette->GetEntries(0, 0, 1, nullptr));
     EXPECT_EQ(DDERR_INVALIDPARAMS, palette->SetEntries(0, 0, 1, nullptr));
     EXPECT_EQ(DDERR_INVALIDPARAMS, palette->GetCaps(nullptr));
-    EXPECT_EQ(DD_OK, palette->GetEntries(0, 256, 0, buffer));
     EXPECT_EQ(DD_OK, palette->SetEntries(0, 255, 1, buffer));
+    // A count of 0 touches nothing, so it needs no table and no place.
+    EXPECT_EQ(DD_OK, palette->GetEntries(0, 256, 0, buffer));
+    EXPECT_EQ(DD_OK, palette->GetEntries(0, 0, 0, nullptr));
+    EXPECT_EQ(DD_OK, palette->SetEntries(0, 0, 0, nullptr));
+    EXPECT_EQ(DD_OK, palette->SetEntries(0, 0xFFFFFFFF, 0, nullptr));
 }
 
 TEST_F(Palette, FixedAnswers)

@@ -6,64 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "blackbox/LoadedModule.h"
-#include "support/SurfaceRequests.h"
-
-namespace {
-
-constexpr HRESULT unsupported = static_cast<HRESULT>(0x80004001);
-
-DDSURFACEDESC Describe(IDirectDrawSurface* surface)
-{
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0xCD, sizeof desc);
-    EXPECT_EQ(DD_OK, surface->GetSurfaceDesc(&desc));
-    return desc;
-}
-
-DDSURFACEDESC2 Describe(IDirectDrawSurface4* surface)
-{
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0xCD, sizeof desc);
-    desc.dwSize = sizeof desc;
-    EXPECT_EQ(DD_OK, surface->GetSurfaceDesc(&desc));
-    return desc;
-}
-
-// Every surface test runs in a mode set through the DirectDraw objects, the
-// way a game starts.
-class Surfaces : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        directDraw = CreateDirectDraw();
-        ASSERT_TRUE(directDraw);
-        directDraw4 = QueryDirectDraw<IDirectDraw4>(directDraw.get(), IID_IDirectDraw4);
-        ASSERT_TRUE(directDraw4);
-        SetMode(16);
-    }
-
-    void SetMode(DWORD bitsPerPixel) { ASSERT_EQ(DD_OK, directDraw4->SetDisplayMode(640, 480, bitsPerPixel, 0, 0)); }
-
-    ComRef<IDirectDrawSurface> Create(DDSURFACEDESC desc, HRESULT expected = DD_OK)
-    {
-        LPDIRECTDRAWSURFACE surface = nullptr;
-        EXPECT_EQ(expected, directDraw->CreateSurface(&desc, &surface, nullptr));
-        return ComRef<IDirectDrawSurface>(surface);
-    }
-
-    ComRef<IDirectDrawSurface4> Create4(DDSURFACEDESC2 desc, HRESULT expected = DD_OK)
-    {
-        LPDIRECTDRAWSURFACE4 surface = nullptr;
-        EXPECT_EQ(expected, directDraw4->CreateSurface(&desc, &surface, nullptr));
-        return ComRef<IDirectDrawSurface4>(surface);
-    }
-
-    ComRef<IDirectDraw> directDraw;
-    ComRef<IDirectDraw4> directDraw4;
-};
-
-}
+#include "blackbox/SurfaceFixture.h"
 
 TEST_F(Surfaces, APrimaryWithOneBackBufferIsDescribedAsTheGameExpects)
 {

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "module/Trace.h"
+#include "surface/DirectDrawSurface.h"
+#include "surface/DirectDrawSurface4.h"
+#include "support/SurfaceRequests.h"
 
 namespace {
 
@@ -93,5 +96,65 @@ TEST_F(Trace, PaletteEntryAccessIsTraced)
               L"0x00000000)",
               Last());
     palette->Release();
+    directDraw->Release();
+}
+
+TEST_F(Trace, SurfacesNameTheirClassAndRegistryPosition)
+{
+    LPDIRECTDRAW directDraw = nullptr;
+    ASSERT_EQ(DD_OK, DirectDrawCreate(nullptr, &directDraw, nullptr));
+    void* out = nullptr;
+    ASSERT_EQ(DD_OK, directDraw->QueryInterface(IID_IDirectDraw4, &out));
+    IDirectDraw4* directDraw4 = static_cast<IDirectDraw4*>(out);
+    ASSERT_EQ(DD_OK, directDraw->SetDisplayMode(640, 480, 16));
+    DDSURFACEDESC request = Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT, 0, 4, 4);
+    LPDIRECTDRAWSURFACE surface = nullptr;
+    ASSERT_EQ(DD_OK, directDraw->CreateSurface(&request, &surface, nullptr));
+    DDSURFACEDESC2 request4 = Request<DDSURFACEDESC2>(DDSD_WIDTH | DDSD_HEIGHT, 0, 4, 4);
+    LPDIRECTDRAWSURFACE4 surface4 = nullptr;
+    ASSERT_EQ(DD_OK, directDraw4->CreateSurface(&request4, &surface4, nullptr));
+    const std::wstring classic = L"DirectDrawSurface" + std::to_wstring(static_cast<DirectDrawSurface*>(surface)
+                                                                           ->RegistryPosition());
+    const std::wstring newer = L"DirectDrawSurface4_" + std::to_wstring(static_cast<DirectDrawSurface4*>(surface4)
+                                                                            ->RegistryPosition());
+
+    RECT rect = {10, 20, 30, 40};
+    DDSURFACEDESC desc = {};
+    surface->Lock(&rect, &desc, 1, reinterpret_cast<HANDLE>(2));
+    EXPECT_EQ(classic + L"::Lock([20,10,40,30], 0x" + Hex32(&desc) + L", 1, 2)", Last());
+    surface->Unlock(nullptr);
+    surface->Lock(nullptr, &desc, 0, nullptr);
+    EXPECT_EQ(classic + L"::Lock(0x00000000, 0x" + Hex32(&desc) + L", 0, 0)", Last());
+    DDSURFACEDESC2 desc4 = {};
+    surface4->Lock(&rect, &desc4, 3, nullptr);
+    EXPECT_EQ(newer + L"::Lock([20,10,40,30], ptr, 3, 0)", Last());
+    surface4->Unlock(nullptr);
+    surface4->Lock(nullptr, &desc4, 0, reinterpret_cast<HANDLE>(5));
+    EXPECT_EQ(newer + L"::Lock(0x0, ptr, 0, 5)", Last());
+
+    surface->Flip(reinterpret_cast<LPDIRECTDRAWSURFACE>(0x30), 7);
+    EXPECT_EQ(classic + L"::Flip(lpDDSurfaceTargetOverride = 0x00000030, dwFlags = 0x00000007)", Last());
+    surface4->Flip(nullptr, 1);
+    EXPECT_EQ(newer + L"::Flip(lpDDSurfaceTargetOverride = 0x00000000, dwFlags = 0x00000001)", Last());
+    surface->SetPalette(nullptr);
+    EXPECT_EQ(classic + L"::SetPalette(lpDDPalette = 00000000)", Last());
+    surface4->SetPalette(nullptr);
+    EXPECT_EQ(newer + L"::SetPalette(lpDDPalette = 00000000)", Last());
+    DDSCAPS caps = {DDSCAPS_BACKBUFFER};
+    LPDIRECTDRAWSURFACE back = nullptr;
+    surface->GetAttachedSurface(&caps, &back);
+    EXPECT_EQ(classic + L"::GetAttachedSurface(DDSCaps = 0x00000004, [out] lpDDAttachedSurface = 0x00000000", Last());
+
+    // Blits and the methods without a message leave no trace.
+    const size_t traced = messages.size();
+    surface->Blt(nullptr, surface, nullptr, 0, nullptr);
+    surface4->BltFast(0, 0, surface4, nullptr, 0);
+    surface4->Unlock(nullptr);
+    surface->GetSurfaceDesc(&desc);
+    EXPECT_EQ(traced, messages.size());
+
+    surface4->Release();
+    surface->Release();
+    directDraw4->Release();
     directDraw->Release();
 }

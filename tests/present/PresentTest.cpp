@@ -163,9 +163,70 @@ protected:
         return Mismatches(expected, [](uint32_t a, uint32_t b) { return a == b; });
     }
 
+    // Draws on the primary every way a game can, checking the window after
+    // each: a flip, an unlock and a blit of the whole frame show the whole
+    // frame, a blit or a placed copy of a rectangle only that rectangle.
+    template <class Surface, class PixelAt, class Expect, class Same>
+    void CheckEveryChangeReachesTheWindow(Surface* front, PixelAt pixelAt, Expect expected, Same same,
+                                          DWORD fillColour)
+    {
+        Surface* back = front->BackBuffer();
+        ASSERT_NE(nullptr, back);
+        FillFrame(back, pixelAt);
+        ASSERT_EQ(DD_OK, front->Flip(nullptr, DDFLIP_WAIT));
+        EXPECT_EQ(0u, Mismatches(expected(), same)) << "after Flip";
+        FillFrame(back, [&](uint32_t x, uint32_t y) { return pixelAt(y % 480, x % 480); });
+
+        // Pixels outside a rectangle's output area keep what they showed, even
+        // where the edge rule would now give another value.
+        std::vector<uint32_t> shown = expected();
+        DDBLTFX effects = {};
+        effects.dwSize = sizeof effects;
+        effects.dwFillColor = fillColour;
+        RECT rect = {200, 100, 250, 140};
+        ASSERT_EQ(DD_OK, front->Blt(&rect, nullptr, nullptr, DDBLT_COLORFILL, &effects));
+        shown = InsideArea({200, 100, 250, 140}, expected(), shown);
+        EXPECT_EQ(0u, Mismatches(shown, same)) << "after Blt";
+
+        RECT tile = {8, 8, 40, 40};
+        ASSERT_EQ(DD_OK, front->BltFast(400, 300, back, &tile, DDBLTFAST_WAIT));
+        shown = InsideArea({400, 300, 432, 332}, expected(), shown);
+        EXPECT_EQ(0u, Mismatches(shown, same)) << "after BltFast";
+
+        typename Surface::Desc desc = {};
+        desc.dwSize = sizeof desc;
+        ASSERT_EQ(DD_OK, front->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr));
+        std::memset(static_cast<uint8_t*>(desc.lpSurface) + 50 * desc.lPitch, 0x5A, 20 * desc.lPitch);
+        ASSERT_EQ(DD_OK, front->Unlock(nullptr));
+        EXPECT_EQ(0u, Mismatches(expected(), same)) << "after Unlock";
+
+        RECT stripe = {0, 0, 640, 8};
+        ASSERT_EQ(DD_OK, front->Blt(nullptr, back, &stripe, 0, nullptr));
+        EXPECT_EQ(0u, Mismatches(expected(), same)) << "after a whole-frame Blt";
+    }
+
     PALETTEENTRY colours[256];
 };
 
+}
+
+TEST_F(Presenting, AnEightBitGamesDrawingReachesTheWindow)
+{
+    SetMode(8);
+    DirectDrawSurface* front = CreatePrimary();
+    ASSERT_NE(nullptr, front);
+    ASSERT_EQ(DD_OK, primary->SetPalette(CreatePalette(colours)));
+    const auto expected = [&] { return Expected8(front->Pixels(), front->Palette()->ScreenColours()); };
+    CheckEveryChangeReachesTheWindow(front, Index, expected, [](uint32_t a, uint32_t b) { return a == b; }, 77);
+}
+
+TEST_F(Presenting, ASixteenBitGamesDrawingReachesTheWindow)
+{
+    SetMode(16);
+    DirectDrawSurface4* front = CreatePrimary4();
+    ASSERT_NE(nullptr, front);
+    const auto expected = [&] { return Expected16(front->Pixels()); };
+    CheckEveryChangeReachesTheWindow(front, Rgb565, expected, CloseColours, 0x07E0);
 }
 
 TEST_F(Presenting, AnEightBitFrameIsShownThroughItsPalette)

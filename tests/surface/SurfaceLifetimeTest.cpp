@@ -11,6 +11,7 @@
 #include "surface/DirectDrawPalette.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"
+#include "surface/SurfaceDescription.h"
 #include "support/SurfaceRequests.h"
 
 namespace {
@@ -208,4 +209,84 @@ TEST_F(SurfaceLifetime, TheUnloadWalkNeverReachesADestroyedObject)
     EXPECT_EQ(1, kept->ReferenceCount());
     kept->Release();
     EXPECT_EQ(0u, objectRegistry<DirectDrawPalette>.LiveCount());
+}
+
+// A surface released while the game holds a device context of it gives the
+// context back, so its DIB section is deleted and the class's slot is free.
+TEST_F(SurfaceLifetime, ADeviceContextStillOutIsGivenBackWithItsSurface)
+{
+    SetMode(16, 640, 480);
+    DirectDrawSurface* surface = Create(Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT, 0, 8, 8));
+    DirectDrawSurface* other = Create(Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT, 0, 8, 8));
+    HDC dc = nullptr;
+    ASSERT_EQ(DD_OK, surface->GetDC(&dc));
+    EXPECT_EQ(dc, displayState.surfaceDC);
+    const HBITMAP dib = surface->DibSection();
+    other->Release();
+    EXPECT_EQ(dc, displayState.surfaceDC);
+    surface->Release();
+    EXPECT_EQ(nullptr, displayState.surfaceDC);
+    EXPECT_EQ(nullptr, displayState.surfaceDCOldBitmap);
+    EXPECT_EQ(0, GetObjectType(dib));
+    EXPECT_EQ(0, GetObjectType(dc));
+}
+
+// A 16-bit primary shown 1:1 is painted from its own DIB section: after a flip
+// that is the new front's, and a device context of it borrows the section
+// from the present context until it is released.
+TEST_F(SurfaceLifetime, TheWindowShowsTheFrontsOwnDibSection)
+{
+    SetMode(16, 640, 480);
+    DirectDrawSurface4* front = Create4(FlipChainRequest<DDSURFACEDESC2>());
+    ASSERT_NE(nullptr, front);
+    const HBITMAP first = front->DibSection();
+    const HBITMAP second = front->BackBuffer()->DibSection();
+    ASSERT_EQ(DD_OK, front->Flip(nullptr, 0));
+    EXPECT_EQ(second, front->DibSection());
+    EXPECT_EQ(first, front->BackBuffer()->DibSection());
+    EXPECT_EQ(second, GetCurrentObject(displayState.presentDC, OBJ_BITMAP));
+
+    HDC dc = nullptr;
+    ASSERT_EQ(DD_OK, front->GetDC(&dc));
+    EXPECT_EQ(second, GetCurrentObject(dc, OBJ_BITMAP));
+    EXPECT_NE(second, GetCurrentObject(displayState.presentDC, OBJ_BITMAP));
+    ASSERT_EQ(DD_OK, front->ReleaseDC(dc));
+    EXPECT_EQ(second, GetCurrentObject(displayState.presentDC, OBJ_BITMAP));
+    front->Release();
+
+    // Scaled, the window shows the present bitmap whatever is flipped.
+    SetMode(16, 800, 600);
+    front = Create4(FlipChainRequest<DDSURFACEDESC2>());
+    ASSERT_EQ(DD_OK, front->Flip(nullptr, 0));
+    EXPECT_EQ(displayState.presentBitmap, GetCurrentObject(displayState.presentDC, OBJ_BITMAP));
+    front->Release();
+}
+
+// Only 16-bit surfaces whose positions fit the list's fields get an edge list,
+// rebuilt by each Unlock while they have a source key.
+TEST_F(SurfaceLifetime, EdgeListsAreMadeForKeyedSixteenBitSurfacesOnly)
+{
+    SetMode(16, 640, 480);
+    const auto unlockKeyed = [this](DWORD width, DWORD height, DWORD depth) {
+        DDSURFACEDESC2 request =
+            Request<DDSURFACEDESC2>(DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_CKSRCBLT, 0, width, height);
+        request.ddpfPixelFormat = PixelFormatForDepth(depth);
+        request.ddckCKSrcBlt = {0, 0};
+        DirectDrawSurface4* surface = Create4(request);
+        surface->Pixels()[0] = 1;
+        DDSURFACEDESC2 desc = {};
+        EXPECT_EQ(DD_OK, surface->Lock(nullptr, &desc, 0, nullptr));
+        EXPECT_EQ(DD_OK, surface->Unlock(nullptr));
+        return surface;
+    };
+    DirectDrawSurface4* sprite = unlockKeyed(4, 4, 16);
+    EXPECT_EQ(3u, sprite->EdgeCount());
+    ASSERT_NE(nullptr, sprite->EdgeList());
+    EXPECT_EQ(1u, sprite->EdgeList()[0].x);
+    sprite->Release();
+    for (DirectDrawSurface4* none : {unlockKeyed(4, 4, 8), unlockKeyed(65536, 1, 16), unlockKeyed(1, 65536, 16)}) {
+        EXPECT_EQ(0u, none->EdgeCount());
+        EXPECT_EQ(nullptr, none->EdgeList());
+        none->Release();
+    }
 }

@@ -29,8 +29,9 @@ struct CopyEffects {
     uint32_t key;
 };
 
-// Sets every pixel of `rect` to `colour`. The 16-bit fill stores two pixels
-// per 32-bit word and the odd last one on its own.
+// Sets every pixel of `rect` to `colour`. The portable 16-bit fill stores two
+// pixels per 32-bit word and an odd last one on its own; the vector fill eight
+// at a time.
 void FillRect8(const PixelPlane& destination, const PixelRect& rect, uint8_t colour);
 void FillRect16(const PixelPlane& destination, const PixelRect& rect, uint16_t colour);
 
@@ -69,7 +70,8 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 
 // The instructions the loops run on. They use the best the processor has; the
 // tests select each of the others in turn to check that all of them give the
-// same pixels.
+// same pixels. Sse2 runs keyed, mirrored and doubled rows and 16-bit fills 16
+// bytes at a time; Ssse3 also mirrors rows with byte shuffles.
 enum class BlitKernels { Portable, Sse2, Ssse3 };
 BlitKernels BestBlitKernels();
 void SelectBlitKernels(BlitKernels kernels);

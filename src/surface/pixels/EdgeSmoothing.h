@@ -25,8 +25,9 @@ struct EdgePixel {
 // and returns their number. Neighbours outside the surface do not exist: rows
 // do not wrap. When there is at least one, the list is made with new[] at its
 // exact size and stored in `*list`, which its owner frees with delete[];
-// otherwise, or when no memory is left for it, `*list` is not written and the
-// result is 0. The pixels are only read.
+// otherwise, when no memory is left for it, or when the surface is wider or
+// higher than 65535 pixels, whose positions the records cannot hold, `*list`
+// is not written and the result is 0. The pixels are only read.
 uint32_t BuildEdgeList(const uint16_t* pixels, uint32_t height, uint32_t width, int32_t pitch, uint16_t key,
                        EdgePixel** list);
 
