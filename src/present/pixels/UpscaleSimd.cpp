@@ -15,32 +15,14 @@
 #pragma GCC push_options
 #pragma GCC target("sse2")
 
+#include "surface/pixels/Sse2Vectors.h"
+
 namespace {
 
-__m128i LoadVector(const void* from)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(from));
-}
-
-void StoreVector(void* to, __m128i value)
-{
-    _mm_storeu_si128(static_cast<__m128i*>(to), value);
-}
-
-template <typename Pixel>
-__m128i Equal(__m128i a, __m128i b)
-{
-    if constexpr (sizeof(Pixel) == 2)
-        return _mm_cmpeq_epi16(a, b);
-    else
-        return _mm_cmpeq_epi32(a, b);
-}
-
-// `otherwise`, with the lanes of `mask` taken from `chosen`.
-__m128i Select(__m128i mask, __m128i chosen, __m128i otherwise)
-{
-    return _mm_xor_si128(otherwise, _mm_and_si128(mask, _mm_xor_si128(chosen, otherwise)));
-}
+using sse2::Equal;
+using sse2::LoadVector;
+using sse2::Select;
+using sse2::StoreVector;
 
 // A vector of pixels and their four neighbours.
 struct Neighbourhood {

@@ -97,6 +97,8 @@ BlitKernels selectedKernels = BestBlitKernels();
 const BlitRowKernels<uint8_t>& RowKernels(uint8_t)
 {
     switch (selectedKernels) {
+    case BlitKernels::Sse41:
+        return sse41RowKernels8;
     case BlitKernels::Ssse3:
         return ssse3RowKernels8;
     case BlitKernels::Sse2:
@@ -110,6 +112,8 @@ const BlitRowKernels<uint8_t>& RowKernels(uint8_t)
 const BlitRowKernels<uint16_t>& RowKernels(uint16_t)
 {
     switch (selectedKernels) {
+    case BlitKernels::Sse41:
+        return sse41RowKernels16;
     case BlitKernels::Ssse3:
         return ssse3RowKernels16;
     case BlitKernels::Sse2:
@@ -473,9 +477,15 @@ void FillRect8(const PixelPlane& destination, const PixelRect& rect, uint8_t col
     FillRect(destination, rect, colour);
 }
 
+// A colour whose two bytes are alike, black and white among them, is a byte
+// fill, which the C library does fastest.
 void FillRect16(const PixelPlane& destination, const PixelRect& rect, uint16_t colour)
 {
-    FillRect(destination, rect, colour);
+    const uint8_t low = uint8_t(colour);
+    if (low == uint8_t(colour >> 8))
+        FillRect(destination, {rect.left * 2, rect.top, rect.right * 2, rect.bottom}, low);
+    else
+        FillRect(destination, rect, colour);
 }
 
 bool CopyRect8(const PixelPlane& destination, uint32_t x, uint32_t y, const PixelPlane& source,
@@ -516,6 +526,8 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 
 BlitKernels BestBlitKernels()
 {
+    if (ProcessorHasSse41())
+        return BlitKernels::Sse41;
     if (ProcessorHasSsse3())
         return BlitKernels::Ssse3;
     if (ProcessorHasSse2())

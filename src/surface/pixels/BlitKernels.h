@@ -35,8 +35,11 @@ template <typename Pixel>
 void DoubledRowPortable(Pixel* to, const Pixel* from, uint32_t count);
 
 // x86 loops, to be used only when the processor has the instructions. Sse2
-// compares, blends and reverses with SSE2; Ssse3 reverses with byte shuffles.
+// compares, blends and reverses with SSE2; Ssse3 reverses with byte shuffles;
+// Sse41 also blends with one instruction.
 extern const BlitRowKernels<uint8_t> sse2RowKernels8;
 extern const BlitRowKernels<uint16_t> sse2RowKernels16;
 extern const BlitRowKernels<uint8_t> ssse3RowKernels8;
 extern const BlitRowKernels<uint16_t> ssse3RowKernels16;
+extern const BlitRowKernels<uint8_t> sse41RowKernels8;
+extern const BlitRowKernels<uint16_t> sse41RowKernels16;

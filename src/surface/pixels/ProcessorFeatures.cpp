@@ -11,3 +11,9 @@ bool ProcessorHasSsse3()
     __builtin_cpu_init();
     return __builtin_cpu_supports("ssse3");
 }
+
+bool ProcessorHasSse41()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse4.1");
+}

@@ -5,3 +5,4 @@
 // checks, so that the 32-bit module also runs on a processor without them.
 bool ProcessorHasSse2();
 bool ProcessorHasSsse3();
+bool ProcessorHasSse41();

@@ -311,13 +311,12 @@ testing::AssertionResult SameBytes(const std::vector<Memory>& actual, const std:
     return testing::AssertionSuccess();
 }
 
+// Every level up to the best the processor has.
 std::vector<BlitKernels> AvailableKernels()
 {
-    std::vector<BlitKernels> kernels = {BlitKernels::Portable};
-    if (BestBlitKernels() != BlitKernels::Portable)
-        kernels.push_back(BlitKernels::Sse2);
-    if (BestBlitKernels() == BlitKernels::Ssse3)
-        kernels.push_back(BlitKernels::Ssse3);
+    std::vector<BlitKernels> kernels;
+    for (int level = 0; level <= int(BestBlitKernels()); ++level)
+        kernels.push_back(BlitKernels(level));
     return kernels;
 }
 
@@ -349,7 +348,9 @@ struct FillCase {
         scene.source = scene.destination = RandomPlane<Pixel>(random, 0, 1, 1);
         rect = RandomRect(random, scene.destination, true);
         scene.Build(random);
-        colour = Pixel(random.OneIn(2) ? scene.palette[0] : random.Bits());
+        // Colours of two like bytes take the byte fill.
+        const uint32_t likeBytes = (random.Bits() & 0xFF) * 0x0101;
+        colour = Pixel(random.OneIn(2) ? scene.palette[0] : random.OneIn(3) ? likeBytes : random.Bits());
     }
 
     void Reference(std::vector<Memory>& memories) const
