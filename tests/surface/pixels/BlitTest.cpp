@@ -10,40 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/NoMemory.h"
 #include "surface/pixels/Blit.h"
-
-namespace {
-
-// Set while a test wants the blits to find no memory for setting a source
-// aside.
-bool nothrowAllocationsFail = false;
-
-class NoMemory {
-public:
-    explicit NoMemory(bool active = true) : previous_(nothrowAllocationsFail)
-    {
-        nothrowAllocationsFail = active || previous_;
-    }
-    ~NoMemory() { nothrowAllocationsFail = previous_; }
-
-private:
-    bool previous_;
-};
-
-}
-
-// The program's nothrow array allocation, which the blits set sources aside
-// with: it fails on request and otherwise does what the library's does.
-void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept
-{
-    if (nothrowAllocationsFail)
-        return nullptr;
-    try {
-        return ::operator new[](bytes);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/NoMemory.h"
 #include "surface/pixels/EdgeSmoothing.h"
 
 namespace {
@@ -148,7 +149,7 @@ TEST(EdgeList, RowsDoNotWrap)
     }
 }
 
-TEST(EdgeList, NoEdgePixelsMeansNoList)
+TEST(EdgeList, NoEdgePixelsOrNoMemoryMeansNoList)
 {
     const std::vector<uint16_t> nothing;
     EdgePixel untouched{};
@@ -161,6 +162,10 @@ TEST(EdgeList, NoEdgePixelsMeansNoList)
     EXPECT_TRUE(Build(Sprite(1, {white}), key).empty());
     EXPECT_TRUE(Build(Sprite(3, std::vector<uint16_t>(12, white)), key).empty());
     EXPECT_TRUE(Build(Sprite(5, std::vector<uint16_t>(35, key)), key).empty());
+
+    // Without memory for the list there is none, rather than a short one.
+    const NoMemory noMemory;
+    EXPECT_TRUE(Build(Sprite(3, {key, key, key, key, black, key, key, key, key}), key).empty());
 }
 
 // Positions are 16-bit: the widest and highest surfaces the records can hold,
