@@ -38,6 +38,14 @@ bool CreatePresentBitmap(uint32_t primaryDepth)
 
 }
 
+HDC CreateWindowCompatibleDC()
+{
+    HDC windowDC = GetDC(displayState.window);
+    HDC dc = CreateCompatibleDC(windowDC);
+    ReleaseDC(displayState.window, windowDC);
+    return dc;
+}
+
 bool OutputIsScaled()
 {
     return displayState.outputWidth != displayState.modeWidth || displayState.outputHeight != displayState.modeHeight;
@@ -45,9 +53,7 @@ bool OutputIsScaled()
 
 bool CreatePresentImage(uint32_t primaryDepth, HBITMAP primaryDib)
 {
-    HDC windowDC = GetDC(displayState.window);
-    displayState.presentDC = CreateCompatibleDC(windowDC);
-    ReleaseDC(displayState.window, windowDC);
+    displayState.presentDC = CreateWindowCompatibleDC();
     if (displayState.presentDC == nullptr)
         return false;
     if (primaryDepth != 8 && !OutputIsScaled()) {

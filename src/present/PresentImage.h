@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// A memory device context compatible with the game window's; null when GDI
+// cannot make one.
+HDC CreateWindowCompatibleDC();
+
 // Whether the window shows frames at another size than the mode's.
 bool OutputIsScaled();
 

@@ -6,8 +6,7 @@
 
 namespace {
 
-// Entries are read and written only inside the 256 places; a count of 0
-// touches nothing, wherever it starts.
+// Entries are read and written only inside the 256 places.
 bool RangeFits(DWORD first, DWORD count)
 {
     return first <= DirectDrawPalette::entryCount && count <= DirectDrawPalette::entryCount - first;
@@ -73,6 +72,7 @@ HRESULT DirectDrawPalette::GetEntries(DWORD flags, DWORD base, DWORD count, LPPA
               flags, base, count, out);
     if (flags != 0)
         return DDERR_UNSUPPORTED;
+    // A count of 0 touches nothing, wherever it starts and whatever the table.
     if (count == 0)
         return DD_OK;
     if (out == nullptr || !RangeFits(base, count))

@@ -39,16 +39,15 @@ HRESULT DirectDrawSurface4::Unlock(LPRECT)
 }
 
 // The list is made from the pixels and key of this moment, for 16-bit
-// surfaces whose positions fit its 16-bit fields; no other surface has one.
-// Without a source colour key the old list stays.
+// surfaces only (BuildEdgeList leaves out those whose positions its records
+// cannot hold). Without a source colour key the old list stays.
 void DirectDrawSurface4::RebuildEdgeList()
 {
     if (!(surfaceDesc.dwFlags & DDSD_CKSRCBLT))
         return;
     edgeList.reset();
     edgeCount = 0;
-    const bool positionsFit = surfaceDesc.dwWidth <= UINT16_MAX && surfaceDesc.dwHeight <= UINT16_MAX;
-    if (surfaceDesc.ddpfPixelFormat.dwRGBBitCount != 16 || !positionsFit)
+    if (surfaceDesc.ddpfPixelFormat.dwRGBBitCount != 16)
         return;
     EdgePixel* built = nullptr;
     edgeCount = BuildEdgeList(reinterpret_cast<const uint16_t*>(pixels), surfaceDesc.dwHeight, surfaceDesc.dwWidth,

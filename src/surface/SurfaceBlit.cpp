@@ -215,8 +215,9 @@ HRESULT BltSurface(Surface& destination, const RECT* destinationRect, Surface* s
     const RECT destinationArea = destinationRect != nullptr ? *destinationRect : WholeOf(to);
     if (!FitsIn(destinationArea, to))
         return DDERR_INVALIDRECT;
-    const RECT sourceArea = sourceRect != nullptr ? *sourceRect : source != nullptr ? WholeOf(ViewOf(*source)) : RECT{};
-    if (!IsOrdered(sourceArea) || (source != nullptr && !FitsIn(sourceArea, ViewOf(*source))))
+    const BlitSurface from = source != nullptr ? ViewOf(*source) : BlitSurface{};
+    const RECT sourceArea = sourceRect != nullptr ? *sourceRect : WholeOf(from);
+    if (!IsOrdered(sourceArea) || (source != nullptr && !FitsIn(sourceArea, from)))
         return DDERR_INVALIDRECT;
     const HRESULT result = (flags & DDBLT_COLORFILL)
                                ? Fill(to, destinationArea, effects)

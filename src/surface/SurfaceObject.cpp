@@ -329,9 +329,7 @@ HRESULT SurfaceObject<Self, Interface, Types>::GetDC(HDC* out)
     const DeviceContextSlot slot = Self::DeviceContext();
     if (slot.dc != nullptr)
         return DDERR_DCALREADYCREATED;
-    HDC windowDC = ::GetDC(displayState.window);
-    HDC dc = CreateCompatibleDC(windowDC);
-    ::ReleaseDC(displayState.window, windowDC);
+    HDC dc = CreateWindowCompatibleDC();
     if (dc == nullptr)
         return DDERR_CANTCREATEDC;
     LendShownDib(dibSection);

@@ -94,40 +94,19 @@ constexpr BlitRowKernels<Pixel> portableRowKernels = {
 
 BlitKernels selectedKernels = BestBlitKernels();
 
-const BlitRowKernels<uint8_t>& RowKernels(uint8_t)
-{
-    switch (selectedKernels) {
-    case BlitKernels::Sse41:
-        return sse41RowKernels8;
-    case BlitKernels::Ssse3:
-        return ssse3RowKernels8;
-    case BlitKernels::Sse2:
-        return sse2RowKernels8;
-    case BlitKernels::Portable:
-        break;
-    }
-    return portableRowKernels<uint8_t>;
-}
-
-const BlitRowKernels<uint16_t>& RowKernels(uint16_t)
-{
-    switch (selectedKernels) {
-    case BlitKernels::Sse41:
-        return sse41RowKernels16;
-    case BlitKernels::Ssse3:
-        return ssse3RowKernels16;
-    case BlitKernels::Sse2:
-        return sse2RowKernels16;
-    case BlitKernels::Portable:
-        break;
-    }
-    return portableRowKernels<uint16_t>;
-}
+// Each level's row loops, in the order of BlitKernels.
+const BlitRowKernels<uint8_t>* const levels8[] = {&portableRowKernels<uint8_t>, &sse2RowKernels8, &ssse3RowKernels8,
+                                                  &sse41RowKernels8};
+const BlitRowKernels<uint16_t>* const levels16[] = {&portableRowKernels<uint16_t>, &sse2RowKernels16,
+                                                    &ssse3RowKernels16, &sse41RowKernels16};
 
 template <typename Pixel>
 const BlitRowKernels<Pixel>& SelectedRowKernels()
 {
-    return RowKernels(Pixel());
+    if constexpr (sizeof(Pixel) == 1)
+        return *levels8[size_t(selectedKernels)];
+    else
+        return *levels16[size_t(selectedKernels)];
 }
 
 // A key wider than the pixel matches nothing, and the copy is a plain one.
