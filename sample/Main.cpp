@@ -5,6 +5,7 @@
 #include <ddraw.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,8 @@ bool WriteReport(const Options& options, const RunReport& report)
 
 int Run(const Options& options)
 {
+    std::error_code error;
+    std::filesystem::create_directories(options.outputFolder, error);
     HMODULE module = LoadLibraryW(options.dllPath.c_str());
     if (module == nullptr) {
         std::fprintf(stderr, "sample_game: cannot load %ls (error %lu)\n", options.dllPath.c_str(), GetLastError());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "present/pixels/Upscale.h"
+#include "support/ReferenceScale.h"
 
 namespace {
 
@@ -123,45 +124,12 @@ void Scale(const Picture<Bits16>& picture, Canvas<uint16_t>& canvas, const Pixel
         ScaleFrame16(picture.pixels.data(), canvas.Pixels(), GeometryOf(picture, canvas));
 }
 
-// The rule and the block layout written out pixel by pixel, as plainly as
-// possible: source pixel (x, y) covers output columns x * outW / srcW up to
-// (x + 1) * outW / srcW, left values over the first half of them (rounded up),
-// and likewise rows; below 1x on either axis there is no rule.
+// The shared reference, fed the picture's values.
 template <typename Bits>
 std::vector<typename Bits::Output> Reference(const Picture<Bits>& picture, uint32_t outWidth, uint32_t outHeight)
 {
-    using Output = typename Bits::Output;
-    const uint32_t w = picture.width;
-    const uint32_t h = picture.height;
-    const bool rule = outWidth >= w && outHeight >= h;
-    std::vector<Output> out(size_t(outWidth) * outHeight);
-    for (uint32_t y = 0; y < h; ++y) {
-        for (uint32_t x = 0; x < w; ++x) {
-            const Output e = picture.Value(x, y);
-            Output quarter[4] = {e, e, e, e};
-            if (rule && x > 0 && y > 0 && x + 1 < w && y + 1 < h) {
-                const Output b = picture.Value(x, y - 1), d = picture.Value(x - 1, y);
-                const Output f = picture.Value(x + 1, y), hh = picture.Value(x, y + 1);
-                if (d == b && d != hh && b != f)
-                    quarter[0] = b;
-                if (b == f && b != d && f != hh)
-                    quarter[1] = f;
-                if (d == hh && d != b && hh != f)
-                    quarter[2] = d;
-                if (hh == f && f != b && hh != d)
-                    quarter[3] = hh;
-            }
-            const uint64_t x0 = uint64_t(x) * outWidth / w, x1 = uint64_t(x + 1) * outWidth / w;
-            const uint64_t y0 = uint64_t(y) * outHeight / h, y1 = uint64_t(y + 1) * outHeight / h;
-            for (uint64_t oy = y0; oy < y1; ++oy)
-                for (uint64_t ox = x0; ox < x1; ++ox) {
-                    const bool lower = oy - y0 >= (y1 - y0 + 1) / 2;
-                    const bool right = ox - x0 >= (x1 - x0 + 1) / 2;
-                    out[oy * outWidth + ox] = quarter[2 * lower + right];
-                }
-        }
-    }
-    return out;
+    return ReferenceScale<typename Bits::Output>(picture.width, picture.height, outWidth, outHeight,
+                                                 [&](uint32_t x, uint32_t y) { return picture.Value(x, y); });
 }
 
 std::vector<UpscaleKernels> AvailableKernels()
