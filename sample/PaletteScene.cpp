@@ -221,7 +221,8 @@ void PaletteScene::DrawCaption(uint32_t frame)
     wchar_t caption[48];
     const int length = std::swprintf(caption, 48, L"8-bit palette scene, frame %u", frame);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
+    // A palette index, since the surface's own colour table is not the palette.
+    SetTextColor(dc, DIBINDEX(star));
     TextOutW(dc, 12, 450, caption, length);
     Check(backBuffer->ReleaseDC(dc), "ReleaseDC");
 }
