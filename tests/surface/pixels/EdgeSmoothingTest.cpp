@@ -11,13 +11,9 @@
 
 #include "support/NoMemory.h"
 #include "surface/pixels/EdgeSmoothing.h"
+#include "surface/pixels/EdgeReference.h"
 
 namespace {
-
-uint16_t Rgb(uint32_t red, uint32_t green, uint32_t blue)
-{
-    return uint16_t(red << 11 | green << 5 | blue);
-}
 
 const uint16_t white = Rgb(31, 63, 31);
 const uint16_t black = Rgb(0, 0, 0);
@@ -25,8 +21,7 @@ const uint16_t red = Rgb(31, 0, 0);
 const uint16_t blue = Rgb(0, 0, 31);
 const uint16_t key = Rgb(1, 2, 3);
 
-// x, y, weight, colour: comparable and printable as they are.
-using Record = std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>;
+using Record = EdgeRecord;
 
 // Pixels with rows `pitch` apart, possibly negative, in memory of exactly the
 // size they span, so that a read past either end faults under the sanitizer.
@@ -70,33 +65,10 @@ std::vector<Record> Build(const Sprite& sprite, uint16_t spriteKey)
     return records;
 }
 
-// The rule, pixel by pixel and neighbour by neighbour.
 std::vector<Record> ReferenceList(const Sprite& sprite, uint16_t spriteKey)
 {
-    static constexpr uint32_t blendWeights[13] = {0, 8, 17, 25, 33, 42, 50, 50, 50, 50, 50, 50, 50};
-    std::vector<Record> records;
-    for (int y = 0; y < int(sprite.height); ++y)
-        for (int x = 0; x < int(sprite.width); ++x) {
-            if (sprite.At(x, y) != spriteKey)
-                continue;
-            uint32_t n = 0, sumRed = 0, sumGreen = 0, sumBlue = 0;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int nx = x + dx, ny = y + dy;
-                    if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= int(sprite.width) ||
-                        ny >= int(sprite.height) || sprite.At(nx, ny) == spriteKey)
-                        continue;
-                    const uint32_t weight = dx == 0 || dy == 0 ? 2 : 1;
-                    const uint16_t pixel = sprite.At(nx, ny);
-                    n += weight;
-                    sumRed += weight * (pixel >> 11);
-                    sumGreen += weight * (pixel >> 5 & 63);
-                    sumBlue += weight * (pixel & 31);
-                }
-            if (n > 0)
-                records.emplace_back(x, y, blendWeights[n], Rgb(sumRed / n, sumGreen / n, sumBlue / n));
-        }
-    return records;
+    return ReferenceEdgeList(sprite.width, sprite.height, spriteKey,
+                             [&](int x, int y) { return sprite.At(uint32_t(x), uint32_t(y)); });
 }
 
 void ExpectSameList(const std::vector<Record>& expected, const std::vector<Record>& actual)
@@ -216,21 +188,6 @@ TEST(EdgeList, MatchesTheReferenceOnRandomSprites)
                                         << sprite.pitch);
         ExpectSameList(ReferenceList(sprite, spriteKey), Build(sprite, spriteKey));
     }
-}
-
-// Shares of the colour against the destination, in percent, by weight.
-uint32_t ColourShare(uint32_t weight)
-{
-    return weight == 8 || weight == 17 || weight == 25 || weight == 33 || weight == 42 ? weight : 50;
-}
-
-uint16_t ReferenceBlend(uint16_t destination, uint16_t colour, uint32_t weight)
-{
-    const uint32_t share = ColourShare(weight);
-    const auto mix = [&](uint32_t shift, uint32_t mask) {
-        return ((100 - share) * (destination >> shift & mask) + share * (colour >> shift & mask)) / 100;
-    };
-    return Rgb(mix(11, 31), mix(5, 63), mix(0, 31));
 }
 
 TEST(EdgeBlend, MixesEachChannelByTheWeightsShares)
