@@ -1,7 +1,6 @@
 #include "FrameClock.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -12,8 +11,25 @@ LONGLONG Now()
     return counter.QuadPart;
 }
 
-constexpr size_t recentCount = 30;
 constexpr uint32_t settlingIntervals = 2;
+constexpr double binMs = 0.01;
+// Intervals of a second or more share the last bin.
+constexpr size_t binCount = 100000;
+constexpr uint32_t recentSize = 32;
+
+// The interval at which `share` of the phase's intervals are shorter, as the
+// middle of its bin.
+double Percentile(const std::vector<uint32_t>& bins, uint64_t count, double share)
+{
+    const uint64_t wanted = std::min<uint64_t>(count - 1, uint64_t(share * double(count - 1)));
+    uint64_t seen = 0;
+    for (size_t bin = 0; bin < bins.size(); ++bin) {
+        seen += bins[bin];
+        if (seen > wanted)
+            return (double(bin) + 0.5) * binMs;
+    }
+    return double(bins.size()) * binMs;
+}
 
 }
 
@@ -22,7 +38,16 @@ FrameClock::FrameClock()
     LARGE_INTEGER counterFrequency;
     QueryPerformanceFrequency(&counterFrequency);
     frequency = double(counterFrequency.QuadPart);
-    phases.push_back({1, 75.0, {}});
+    StartPhase(75.0);
+}
+
+void FrameClock::Count(Phase& phase, double milliseconds)
+{
+    const size_t bin = std::min(binCount - 1, size_t(milliseconds / binMs));
+    ++phase.bins[bin];
+    ++phase.count;
+    phase.totalMs += milliseconds;
+    phase.maxMs = std::max(phase.maxMs, milliseconds);
 }
 
 void FrameClock::FrameShown(uint32_t frame)
@@ -32,10 +57,8 @@ void FrameClock::FrameShown(uint32_t frame)
         const double milliseconds = double(now - lastShownAt) * 1000.0 / frequency;
         Phase& phase = phases.back();
         if (!skipNext && frame >= phase.startFrame + settlingIntervals)
-            phase.intervals.push_back(milliseconds);
-        recent.push_back(milliseconds);
-        if (recent.size() > recentCount)
-            recent.erase(recent.begin());
+            Count(phase, milliseconds);
+        recentMs[recentCount++ % recentSize] = milliseconds;
     }
     skipNext = false;
     lastShownAt = now;
@@ -49,7 +72,13 @@ void FrameClock::LeaveOutNextInterval()
 
 void FrameClock::StartPhase(double cap)
 {
-    phases.push_back({lastFrame + 1, cap, {}});
+    if (!phases.empty() && phases.back().count == 0) {
+        Phase& unused = phases.back();
+        unused.startFrame = lastFrame + 1;
+        unused.cap = cap;
+        return;
+    }
+    phases.push_back({lastFrame + 1, cap, std::vector<uint32_t>(binCount), 0, 0.0, 0.0});
 }
 
 std::vector<PhaseFigures> FrameClock::Phases() const
@@ -57,20 +86,17 @@ std::vector<PhaseFigures> FrameClock::Phases() const
     std::vector<PhaseFigures> figures;
     for (size_t index = 0; index < phases.size(); ++index) {
         const Phase& phase = phases[index];
-        if (phase.intervals.empty())
+        if (phase.count == 0)
             continue;
-        std::vector<double> sorted = phase.intervals;
-        std::sort(sorted.begin(), sorted.end());
-        const size_t last = sorted.size() - 1;
         PhaseFigures phaseFigures;
         phaseFigures.firstFrame = phase.startFrame + settlingIntervals;
         phaseFigures.lastFrame = index + 1 < phases.size() ? phases[index + 1].startFrame - 1 : lastFrame;
         phaseFigures.cap = phase.cap;
-        phaseFigures.achievedFps = 1000.0 * double(sorted.size()) / std::accumulate(sorted.begin(), sorted.end(), 0.0);
-        phaseFigures.medianMs = sorted[last / 2];
-        phaseFigures.p1Ms = sorted[last / 100];
-        phaseFigures.p99Ms = sorted[last - last / 100];
-        phaseFigures.maxMs = sorted[last];
+        phaseFigures.achievedFps = 1000.0 * double(phase.count) / phase.totalMs;
+        phaseFigures.medianMs = Percentile(phase.bins, phase.count, 0.5);
+        phaseFigures.p1Ms = Percentile(phase.bins, phase.count, 0.01);
+        phaseFigures.p99Ms = Percentile(phase.bins, phase.count, 0.99);
+        phaseFigures.maxMs = phase.maxMs;
         figures.push_back(phaseFigures);
     }
     return figures;
@@ -78,7 +104,9 @@ std::vector<PhaseFigures> FrameClock::Phases() const
 
 double FrameClock::RecentFps() const
 {
-    if (recent.empty())
-        return 0.0;
-    return 1000.0 * double(recent.size()) / std::accumulate(recent.begin(), recent.end(), 0.0);
+    const uint32_t count = std::min(recentCount, recentSize);
+    double total = 0.0;
+    for (uint32_t index = 0; index < count; ++index)
+        total += recentMs[index];
+    return total > 0.0 ? 1000.0 * double(count) / total : 0.0;
 }

@@ -19,7 +19,9 @@ struct PhaseFigures {
 
 // Times the frames with the performance counter as each one is shown. The
 // first two intervals of a phase (the start, or the frame a hotkey repainted)
-// and intervals that held one of the game's own captures are left out.
+// and intervals that held one of the game's own captures are left out. The
+// intervals are counted in bins of 10 microseconds, made when the phase
+// starts, so that a run of any length keeps the same memory.
 class FrameClock {
 public:
     FrameClock();
@@ -37,13 +39,19 @@ private:
     struct Phase {
         uint32_t startFrame;
         double cap;
-        std::vector<double> intervals;
+        std::vector<uint32_t> bins;
+        uint64_t count;
+        double totalMs;
+        double maxMs;
     };
+
+    void Count(Phase& phase, double milliseconds);
 
     double frequency = 1.0;
     LONGLONG lastShownAt = 0;
     uint32_t lastFrame = 0;
     bool skipNext = false;
     std::vector<Phase> phases;
-    std::vector<double> recent;
+    double recentMs[32] = {};
+    uint32_t recentCount = 0;
 };

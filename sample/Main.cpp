@@ -19,6 +19,9 @@
 namespace {
 
 constexpr double capStep = 10.0;
+// Resources are first sampled once start-up is over (Windows and Wine settle
+// their caches in the first seconds), and again at the end of the run.
+constexpr DWORD firstResourceSampleMs = 5000;
 
 struct PendingCapture {
     CaptureRecord record;
@@ -99,14 +102,18 @@ void Game::Play()
     report.outputWidth = uint32_t(output.cx);
     report.outputHeight = uint32_t(output.cy);
 
+    const DWORD startedAt = GetTickCount();
     uint32_t frame = 1;
     for (; options.frames == 0 || frame <= options.frames; ++frame) {
         if (!window.PumpMessages())
             break;
         ShowFrame(frame);
+        if (report.resources.empty() && GetTickCount() - startedAt >= firstResourceSampleMs)
+            report.resources.push_back(SampleResources(frame));
         PrintProgress(frame);
     }
     report.frames = frame - 1;
+    report.resources.push_back(SampleResources(report.frames));
     std::printf("\n");
     report.gamePaints = window.PaintsReceived();
     report.phases = clock.Phases();

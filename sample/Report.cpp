@@ -35,5 +35,8 @@ std::string FormatReport(const RunReport& report)
             text += capture.drawn + ", ";
         text += Format("overlay age %u ms, cap %.2f fps\n", capture.overlayAgeMs, capture.cap);
     }
+    for (const ResourceSample& sample : report.resources)
+        text += Format("resources: frame %u, private %llu bytes, GDI %u, USER %u\n", sample.frame,
+                       static_cast<unsigned long long>(sample.privateBytes), sample.gdiObjects, sample.userObjects);
     return text;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FrameClock.h"
+#include "Resources.h"
 
 struct CaptureRecord {
     uint32_t frame;
@@ -27,6 +28,7 @@ struct RunReport {
     std::string leftovers; // empty when everything was released
     std::vector<PhaseFigures> phases;
     std::vector<CaptureRecord> captures;
+    std::vector<ResourceSample> resources;
 };
 
 std::string FormatReport(const RunReport& report);

@@ -53,6 +53,19 @@ bool ParseCapture(const std::string& value, SceneReport& report)
     return parsed;
 }
 
+bool ParseResources(const std::string& value, SceneReport& report)
+{
+    ResourceSample sample;
+    unsigned long long privateBytes = 0;
+    const bool parsed = ScanWhole(value, "frame %u, private %llu bytes, GDI %u, USER %u", &sample.frame,
+                                  &privateBytes, &sample.gdiObjects, &sample.userObjects);
+    if (parsed) {
+        sample.privateBytes = privateBytes;
+        report.resources.push_back(sample);
+    }
+    return parsed;
+}
+
 struct Field {
     const char* key;
     bool repeats;
@@ -72,6 +85,7 @@ constexpr Field fields[] = {
     {"released", false, [](const std::string& v, SceneReport& r) { return ParseText(v, r.released); }},
     {"phase", true, ParsePhase},
     {"capture", true, ParseCapture},
+    {"resources", true, ParseResources},
 };
 
 const Field* FieldNamed(const std::string& key)

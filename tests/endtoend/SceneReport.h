@@ -30,6 +30,13 @@ struct Capture {
     double cap;
 };
 
+// What the process held at a frame.
+struct ResourceSample {
+    uint32_t frame;
+    uint64_t privateBytes;
+    uint32_t gdiObjects, userObjects;
+};
+
 // What the sample game wrote about one scene's run.
 struct SceneReport {
     uint32_t scene = 0;
@@ -39,6 +46,7 @@ struct SceneReport {
     uint32_t gamePaints = 0;
     std::vector<Phase> phases;
     std::vector<Capture> captures;
+    std::vector<ResourceSample> resources;
 };
 
 // Fails, naming the file and the line, on a missing file, a line that is not

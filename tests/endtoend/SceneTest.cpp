@@ -117,6 +117,21 @@ TEST_P(Scene, PaintsReachTheGameOnlyInThe16BitScene)
         EXPECT_GT(report.gamePaints, 0u);
 }
 
+// A run long enough to be sampled twice, after start-up and at its end, must
+// end holding what it held then: a few pages of the heap's own slack at most.
+TEST_P(Scene, ALongRunHoldsNoMoreMemoryOrObjectsAtItsEnd)
+{
+    if (report.resources.size() < 2)
+        GTEST_SKIP() << "the run was too short to be sampled after start-up";
+    const ResourceSample& first = report.resources.front();
+    const ResourceSample& last = report.resources.back();
+    SCOPED_TRACE(testing::Message() << "frames " << first.frame << " to " << last.frame);
+    constexpr uint64_t slackBytes = 64 * 1024;
+    EXPECT_LE(last.privateBytes, first.privateBytes + slackBytes);
+    EXPECT_LE(last.gdiObjects, first.gdiObjects);
+    EXPECT_LE(last.userObjects, first.userObjects);
+}
+
 TEST_P(Scene, EveryObjectIsReleasedToZero)
 {
     EXPECT_EQ("yes", report.released);
