@@ -20,7 +20,8 @@ namespace {
 
 constexpr double capStep = 10.0;
 // Resources are first sampled once start-up is over (Windows and Wine settle
-// their caches in the first seconds), and again at the end of the run.
+// their caches in the first seconds), and again at the end of the run; not in
+// a run that captures, whose pictures are held until it ends.
 constexpr DWORD firstResourceSampleMs = 5000;
 
 struct PendingCapture {
@@ -103,17 +104,19 @@ void Game::Play()
     report.outputHeight = uint32_t(output.cy);
 
     const DWORD startedAt = GetTickCount();
+    const bool sampling = options.captures.empty();
     uint32_t frame = 1;
     for (; options.frames == 0 || frame <= options.frames; ++frame) {
         if (!window.PumpMessages())
             break;
         ShowFrame(frame);
-        if (report.resources.empty() && GetTickCount() - startedAt >= firstResourceSampleMs)
+        if (sampling && report.resources.empty() && GetTickCount() - startedAt >= firstResourceSampleMs)
             report.resources.push_back(SampleResources(frame));
         PrintProgress(frame);
     }
     report.frames = frame - 1;
-    report.resources.push_back(SampleResources(report.frames));
+    if (sampling)
+        report.resources.push_back(SampleResources(report.frames));
     std::printf("\n");
     report.gamePaints = window.PaintsReceived();
     report.phases = clock.Phases();

@@ -78,7 +78,6 @@ public:
     std::string ReleaseEverything() override;
 
 private:
-    IDirectDrawSurface* CreateOffscreen(DWORD surfaceWidth, DWORD surfaceHeight);
     void DrawTile();
     void DrawPicture();
     void Fill(const RECT& rect, uint8_t index);
@@ -88,10 +87,8 @@ private:
     void CyclePalette(uint32_t frame);
 
     DirectDrawCreateFunction create;
-    IDirectDraw* directDraw = nullptr;
-    IDirectDraw2* directDraw2 = nullptr;
+    Display<IDirectDraw2, IDirectDrawSurface> display;
     IDirectDrawPalette* palette = nullptr;
-    IDirectDrawSurface* primary = nullptr;
     IDirectDrawSurface* backBuffer = nullptr;
     IDirectDrawSurface* tile = nullptr;
     IDirectDrawSurface* picture = nullptr;
@@ -100,32 +97,15 @@ private:
 
 void PaletteScene::Start(HWND window, DWORD& modeSetAt)
 {
-    Check(create(nullptr, &directDraw, nullptr), "DirectDrawCreate");
-    void* out = nullptr;
-    Check(directDraw->QueryInterface(IID_IDirectDraw2, &out), "QueryInterface(IDirectDraw2)");
-    directDraw2 = static_cast<IDirectDraw2*>(out);
-    Check(directDraw2->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), "SetCooperativeLevel");
-    modeSetAt = GetTickCount();
-    Check(directDraw2->SetDisplayMode(width, height, 8, 0, 0), "SetDisplayMode");
-    Check(directDraw2->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries.data(), &palette, nullptr),
+    display.Start(create, IID_IDirectDraw2, window, 8, modeSetAt);
+    Check(display.directDrawN->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries.data(), &palette, nullptr),
           "CreatePalette");
-    DDSURFACEDESC request = FlipChainRequest<DDSURFACEDESC>();
-    Check(directDraw2->CreateSurface(&request, &primary, nullptr), "CreateSurface(primary)");
-    DDSCAPS backCaps = {DDSCAPS_BACKBUFFER};
-    Check(primary->GetAttachedSurface(&backCaps, &backBuffer), "GetAttachedSurface");
-    Check(primary->SetPalette(palette), "SetPalette");
-    tile = CreateOffscreen(tileSide, tileSide);
-    picture = CreateOffscreen(pictureWidth, pictureHeight);
+    Check(display.primary->SetPalette(palette), "SetPalette");
+    backBuffer = display.backBuffer;
+    tile = display.CreateOffscreen(tileSide, tileSide);
+    picture = display.CreateOffscreen(pictureWidth, pictureHeight);
     DrawTile();
     DrawPicture();
-}
-
-IDirectDrawSurface* PaletteScene::CreateOffscreen(DWORD surfaceWidth, DWORD surfaceHeight)
-{
-    DDSURFACEDESC request = OffscreenRequest<DDSURFACEDESC>(surfaceWidth, surfaceHeight);
-    IDirectDrawSurface* surface = nullptr;
-    Check(directDraw2->CreateSurface(&request, &surface, nullptr), "CreateSurface(offscreen)");
-    return surface;
 }
 
 // A brick with mortar lines and shaded faces.
@@ -243,21 +223,18 @@ DrawnFrame PaletteScene::ReadBackBuffer()
 
 void PaletteScene::ShowFrame()
 {
-    Check(primary->Flip(nullptr, DDFLIP_WAIT), "Flip");
+    display.Flip();
 }
 
-// The primary holds the back buffer and the palette, so those two keep one
-// reference until the primary goes.
+// The primary holds the palette too, until it goes.
 std::string PaletteScene::ReleaseEverything()
 {
     std::string leftovers;
-    ReleaseExpecting(backBuffer, 1, "the back buffer", leftovers);
-    ReleaseExpecting(primary, 0, "the primary surface", leftovers);
+    display.ReleaseSurfaces(leftovers);
     ReleaseExpecting(palette, 0, "the palette", leftovers);
     ReleaseExpecting(tile, 0, "the brick surface", leftovers);
     ReleaseExpecting(picture, 0, "the picture surface", leftovers);
-    ReleaseExpecting(directDraw2, 0, "IDirectDraw2", leftovers);
-    ReleaseExpecting(directDraw, 0, "IDirectDraw", leftovers);
+    display.ReleaseDirectDraw(leftovers);
     return leftovers;
 }
 

@@ -117,6 +117,59 @@ Desc FlipChainRequest()
     return desc;
 }
 
+template <class Surface>
+using CapsOf = std::conditional_t<std::is_same_v<Surface, IDirectDrawSurface4>, DDSCAPS2, DDSCAPS>;
+
+// A DirectDraw object of one generation set to a 640x480 mode, with a primary
+// and the back buffer found on it, made as a game makes them.
+template <class DirectDrawN, class Surface>
+struct Display {
+    void Start(DirectDrawCreateFunction create, REFIID iid, HWND window, DWORD bitsPerPixel, DWORD& modeSetAt)
+    {
+        Check(create(nullptr, &directDraw, nullptr), "DirectDrawCreate");
+        void* out = nullptr;
+        Check(directDraw->QueryInterface(iid, &out), "QueryInterface");
+        directDrawN = static_cast<DirectDrawN*>(out);
+        Check(directDrawN->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), "SetCooperativeLevel");
+        modeSetAt = GetTickCount();
+        Check(directDrawN->SetDisplayMode(640, 480, bitsPerPixel, 0, 0), "SetDisplayMode");
+        DescriptionOf<Surface> request = FlipChainRequest<DescriptionOf<Surface>>();
+        Check(directDrawN->CreateSurface(&request, &primary, nullptr), "CreateSurface(primary)");
+        CapsOf<Surface> backCaps = {};
+        backCaps.dwCaps = DDSCAPS_BACKBUFFER;
+        Check(primary->GetAttachedSurface(&backCaps, &backBuffer), "GetAttachedSurface");
+    }
+
+    Surface* CreateOffscreen(DWORD width, DWORD height)
+    {
+        DescriptionOf<Surface> request = OffscreenRequest<DescriptionOf<Surface>>(width, height);
+        Surface* surface = nullptr;
+        Check(directDrawN->CreateSurface(&request, &surface, nullptr), "CreateSurface(offscreen)");
+        return surface;
+    }
+
+    void Flip() { Check(primary->Flip(nullptr, DDFLIP_WAIT), "Flip"); }
+
+    // The primary holds its back buffer, so that keeps one reference until
+    // the primary goes.
+    void ReleaseSurfaces(std::string& leftovers)
+    {
+        ReleaseExpecting(backBuffer, 1, "the back buffer", leftovers);
+        ReleaseExpecting(primary, 0, "the primary surface", leftovers);
+    }
+
+    void ReleaseDirectDraw(std::string& leftovers)
+    {
+        ReleaseExpecting(directDrawN, 0, "the newer DirectDraw interface", leftovers);
+        ReleaseExpecting(directDraw, 0, "IDirectDraw", leftovers);
+    }
+
+    IDirectDraw* directDraw = nullptr;
+    DirectDrawN* directDrawN = nullptr;
+    Surface* primary = nullptr;
+    Surface* backBuffer = nullptr;
+};
+
 // A triangle wave: 0 up to `range` and back, so moving things bounce.
 inline int32_t Bounce(uint32_t t, int32_t range)
 {

@@ -150,9 +150,7 @@ private:
     void DrawKeyed(IDirectDrawSurface4* sprite, LONG x, LONG y, DWORD spriteWidth, DWORD spriteHeight, DWORD mirror);
 
     DirectDrawCreateFunction create;
-    IDirectDraw* directDraw = nullptr;
-    IDirectDraw4* directDraw4 = nullptr;
-    IDirectDrawSurface4* primary = nullptr;
+    Display<IDirectDraw4, IDirectDrawSurface4> display;
     IDirectDrawSurface4* backBuffer = nullptr;
     IDirectDrawSurface4* background = nullptr;
     IDirectDrawSurface4* ball = nullptr;
@@ -162,18 +160,8 @@ private:
 
 void SpriteScene::Start(HWND window, DWORD& modeSetAt)
 {
-    Check(create(nullptr, &directDraw, nullptr), "DirectDrawCreate");
-    void* out = nullptr;
-    Check(directDraw->QueryInterface(IID_IDirectDraw4, &out), "QueryInterface(IDirectDraw4)");
-    directDraw4 = static_cast<IDirectDraw4*>(out);
-    Check(directDraw4->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), "SetCooperativeLevel");
-    modeSetAt = GetTickCount();
-    Check(directDraw4->SetDisplayMode(width, height, 16, 0, 0), "SetDisplayMode");
-    DDSURFACEDESC2 request = FlipChainRequest<DDSURFACEDESC2>();
-    Check(directDraw4->CreateSurface(&request, &primary, nullptr), "CreateSurface(primary)");
-    DDSCAPS2 backCaps = {};
-    backCaps.dwCaps = DDSCAPS_BACKBUFFER;
-    Check(primary->GetAttachedSurface(&backCaps, &backBuffer), "GetAttachedSurface");
+    display.Start(create, IID_IDirectDraw4, window, 16, modeSetAt);
+    backBuffer = display.backBuffer;
     background = CreateSurface(width, height, false, DrawBackground);
     ball = CreateSurface(ballSide, ballSide, true, [](uint8_t* bytes, LONG pitch, DWORD w, DWORD h) {
         DrawSprite(bytes, pitch, w, h, BallPixel);
@@ -191,9 +179,7 @@ void SpriteScene::Start(HWND window, DWORD& modeSetAt)
 template <class Draw>
 IDirectDrawSurface4* SpriteScene::CreateSurface(DWORD surfaceWidth, DWORD surfaceHeight, bool keyed, Draw draw)
 {
-    DDSURFACEDESC2 request = OffscreenRequest<DDSURFACEDESC2>(surfaceWidth, surfaceHeight);
-    IDirectDrawSurface4* surface = nullptr;
-    Check(directDraw4->CreateSurface(&request, &surface, nullptr), "CreateSurface(offscreen)");
+    IDirectDrawSurface4* surface = display.CreateOffscreen(surfaceWidth, surfaceHeight);
     if (keyed) {
         DDCOLORKEY key = {keyColour, keyColour};
         Check(surface->SetColorKey(DDCKEY_SRCBLT, &key), "SetColorKey");
@@ -249,20 +235,18 @@ DrawnFrame SpriteScene::ReadBackBuffer()
 
 void SpriteScene::ShowFrame()
 {
-    Check(primary->Flip(nullptr, DDFLIP_WAIT), "Flip");
+    display.Flip();
 }
 
 std::string SpriteScene::ReleaseEverything()
 {
     std::string leftovers;
-    ReleaseExpecting(backBuffer, 1, "the back buffer", leftovers);
-    ReleaseExpecting(primary, 0, "the primary surface", leftovers);
+    display.ReleaseSurfaces(leftovers);
     ReleaseExpecting(background, 0, "the background", leftovers);
     ReleaseExpecting(ball, 0, "the ball", leftovers);
     ReleaseExpecting(fishSprite, 0, "the fish", leftovers);
     ReleaseExpecting(flower, 0, "the flower", leftovers);
-    ReleaseExpecting(directDraw4, 0, "IDirectDraw4", leftovers);
-    ReleaseExpecting(directDraw, 0, "IDirectDraw", leftovers);
+    display.ReleaseDirectDraw(leftovers);
     return leftovers;
 }
 
