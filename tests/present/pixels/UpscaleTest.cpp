@@ -2,28 +2,14 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "present/pixels/Upscale.h"
+#include "present/pixels/UpscaleCanvas.h"
 #include "support/ReferenceScale.h"
 
 namespace {
-
-// The two pixel formats behind one interface, so that every behaviour is
-// checked for both: the 8-bit routines compare and write screen colours.
-struct Bits8 {
-    using Source = uint8_t;
-    using Output = uint32_t;
-};
-
-struct Bits16 {
-    using Source = uint16_t;
-    using Output = uint16_t;
-};
-
-constexpr uint8_t sentinelByte = 0xA5;
 
 template <typename Bits>
 struct Picture {
@@ -66,41 +52,6 @@ struct Picture {
     std::array<uint32_t, 256> colours;
 };
 
-// An output bitmap whose row padding and whatever lies after its last row are
-// watched for stray writes; every pixel starts as the sentinel.
-template <typename Output>
-struct Canvas {
-    Canvas(uint32_t width_, uint32_t height_, uint32_t padBytes)
-        : width(width_), height(height_), pitch(width_ * sizeof(Output) + padBytes),
-          bytes(size_t(pitch) * height_ + 64, sentinelByte)
-    {
-    }
-
-    Output At(uint32_t x, uint32_t y) const
-    {
-        Output value;
-        std::memcpy(&value, bytes.data() + size_t(y) * pitch + x * sizeof(Output), sizeof(Output));
-        return value;
-    }
-
-    Output* Pixels() { return reinterpret_cast<Output*>(bytes.data()); }
-
-    bool GuardsIntact() const
-    {
-        for (size_t offset = 0; offset < bytes.size(); ++offset) {
-            const bool guard = offset >= size_t(pitch) * height || offset % pitch >= width * sizeof(Output);
-            if (guard && bytes[offset] != sentinelByte)
-                return false;
-        }
-        return true;
-    }
-
-    uint32_t width;
-    uint32_t height;
-    uint32_t pitch;
-    std::vector<uint8_t> bytes;
-};
-
 template <typename Bits>
 ScaleGeometry GeometryOf(const Picture<Bits>& picture, const Canvas<typename Bits::Output>& canvas)
 {
@@ -108,20 +59,10 @@ ScaleGeometry GeometryOf(const Picture<Bits>& picture, const Canvas<typename Bit
             canvas.width, canvas.height, ptrdiff_t(canvas.pitch)};
 }
 
-void Scale(const Picture<Bits8>& picture, Canvas<uint32_t>& canvas, const PixelRect* rect = nullptr)
+template <typename Bits>
+void Scale(const Picture<Bits>& picture, Canvas<typename Bits::Output>& canvas, const PixelRect* rect = nullptr)
 {
-    if (rect)
-        ScaleRect8(picture.pixels.data(), picture.colours.data(), canvas.Pixels(), GeometryOf(picture, canvas), *rect);
-    else
-        ScaleFrame8(picture.pixels.data(), picture.colours.data(), canvas.Pixels(), GeometryOf(picture, canvas));
-}
-
-void Scale(const Picture<Bits16>& picture, Canvas<uint16_t>& canvas, const PixelRect* rect = nullptr)
-{
-    if (rect)
-        ScaleRect16(picture.pixels.data(), canvas.Pixels(), GeometryOf(picture, canvas), *rect);
-    else
-        ScaleFrame16(picture.pixels.data(), canvas.Pixels(), GeometryOf(picture, canvas));
+    Scale(picture.pixels.data(), picture.colours.data(), canvas.Pixels(), GeometryOf(picture, canvas), rect);
 }
 
 // The shared reference, fed the picture's values.
@@ -132,31 +73,12 @@ std::vector<typename Bits::Output> Reference(const Picture<Bits>& picture, uint3
                                                  [&](uint32_t x, uint32_t y) { return picture.Value(x, y); });
 }
 
-std::vector<UpscaleKernels> AvailableKernels()
-{
-    std::vector<UpscaleKernels> kernels = {UpscaleKernels::Portable};
-    if (BestUpscaleKernels() != UpscaleKernels::Portable)
-        kernels.push_back(UpscaleKernels::Sse2);
-    if (BestUpscaleKernels() == UpscaleKernels::Ssse3)
-        kernels.push_back(UpscaleKernels::Ssse3);
-    return kernels;
-}
-
 // Inside `area` the canvas must hold the reference, outside it the sentinel.
 template <typename Output>
 void ExpectCanvas(const Canvas<Output>& canvas, const std::vector<Output>& reference, const PixelRect& area)
 {
-    Output sentinel;
-    std::memset(&sentinel, sentinelByte, sizeof(sentinel));
-    uint32_t wrong = 0;
-    for (uint32_t y = 0; y < canvas.height; ++y)
-        for (uint32_t x = 0; x < canvas.width; ++x) {
-            const bool inside = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
-            const Output expected = inside ? reference[size_t(y) * canvas.width + x] : sentinel;
-            if (canvas.At(x, y) != expected && ++wrong <= 3)
-                ADD_FAILURE() << "pixel " << x << "," << y << " is " << canvas.At(x, y) << ", not " << expected;
-        }
-    EXPECT_EQ(0u, wrong);
+    const CanvasDifferences differences = DifferencesFrom(canvas, reference, area, 3);
+    EXPECT_EQ(0u, differences.count) << differences.firstOnes;
     EXPECT_TRUE(canvas.GuardsIntact());
 }
 
