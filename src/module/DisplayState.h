@@ -21,6 +21,9 @@ struct DisplayState {
     uint32_t outputWidth = 0;
     uint32_t outputHeight = 0;
     RECT cursorClip = {};
+    // Set while the window has the focus, when the cursor is hidden and
+    // confined to it.
+    bool cursorTaken = false;
 
     // Window.
     HWND window = nullptr;

@@ -41,12 +41,13 @@ void OnProcessAttach(HMODULE module)
 // palette attached to a surface, a back buffer) is left to its holder, which
 // lets go of it when it dies itself, so no holder ever touches a destroyed
 // object. The game window outlives the module when the game unloads it
-// itself, so it gets its own procedure back.
+// itself, so it gets its own procedure back, and the cursor its freedom.
 void OnProcessDetach()
 {
     ReleaseGameReferences<DirectDrawPalette>();
     ReleaseGameReferences<DirectDrawSurface>();
     ReleaseGameReferences<DirectDraw2>();
+    ReleaseGameReferences<DirectDraw4>();
     ReleaseGameReferences<DirectDrawSurface4>();
     ReleaseGameReferences<DirectDraw>();
     RestoreGameWindowProc();

@@ -111,10 +111,12 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SETFOCUS:
         ClipCursor(&displayState.cursorClip);
         ShowCursor(FALSE);
+        displayState.cursorTaken = true;
         break;
     case WM_KILLFOCUS:
         ShowCursor(TRUE);
         ClipCursor(nullptr);
+        displayState.cursorTaken = false;
         break;
     case WM_KEYDOWN:
         if ((wParam == VK_ADD || wParam == VK_SUBTRACT) && IsControlDown())

@@ -63,8 +63,12 @@ bool CreatePresentImage(uint32_t primaryDepth, HBITMAP primaryDib)
     return CreatePresentBitmap(primaryDepth);
 }
 
+// The scale factors of partial presents go with the image: the next primary,
+// perhaps of another mode, takes its own at its first present.
 void DestroyPresentImage()
 {
+    displayState.primaryScaleX = displayState.primaryScaleY = 0.0;
+    displayState.primary4ScaleX = displayState.primary4ScaleY = 0.0;
     if (displayState.presentDC != nullptr) {
         if (displayState.presentDCOldBitmap != nullptr)
             SelectObject(displayState.presentDC, displayState.presentDCOldBitmap);

@@ -46,8 +46,13 @@ void ConfineCursor()
 void RestoreGameWindowProc()
 {
     HWND window = displayState.window;
-    if (window != nullptr && IsSubclassed(window))
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(displayState.previousWndProc));
+    if (window == nullptr || !IsSubclassed(window))
+        return;
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(displayState.previousWndProc));
+    ClipCursor(nullptr);
+    if (displayState.cursorTaken)
+        ShowCursor(TRUE);
+    displayState.cursorTaken = false;
 }
 
 OutputSize FitAspect(uint32_t modeWidth, uint32_t modeHeight, uint32_t screenWidth, uint32_t screenHeight)

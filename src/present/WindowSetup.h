@@ -11,7 +11,8 @@ bool SetupGameWindow();
 
 // Gives the game window its own procedure back, for when the module is
 // unloaded while the window lives on: our procedure's code goes with the
-// module.
+// module. The cursor it confined, and hid while the window had the focus, is
+// free and shown again.
 void RestoreGameWindowProc();
 
 // Switches the screen to the mode's size at this depth; false when no such

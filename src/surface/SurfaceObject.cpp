@@ -18,6 +18,22 @@ namespace {
 constexpr DWORD primaryCaps = DDSCAPS_VISIBLE | DDSCAPS_SYSTEMMEMORY | DDSCAPS_PRIMARYSURFACE | DDSCAPS_FRONTBUFFER;
 constexpr DWORD frontOnlyCaps = DDSCAPS_VISIBLE | DDSCAPS_PRIMARYSURFACE | DDSCAPS_FRONTBUFFER;
 
+// A DIB section's rows are padded to whole DWORDs. The description gives the
+// game the same row length, so that what GDI draws through GetDC and what Lock
+// and the blits address are the same pixels.
+uint64_t DibRowBytes(uint32_t width, uint32_t bitsPerPixel)
+{
+    return (uint64_t{width} * bitsPerPixel + 31) / 32 * 4;
+}
+
+// The depths a DIB section can have. A description of any other would name
+// one layout while the DIB, made with the depth cut to 16 bits, had another.
+bool IsDibDepth(uint32_t bitsPerPixel)
+{
+    return bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 ||
+           bitsPerPixel == 32;
+}
+
 // Whether a DIB of this size and depth can be addressed with the 32-bit
 // signed sizes GDI and the description use.
 bool FitsInMemory(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
@@ -25,8 +41,7 @@ bool FitsInMemory(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
     if (width > INT32_MAX || height > INT32_MAX)
         return false;
     const uint64_t rowBits = uint64_t{width} * bitsPerPixel;
-    const uint64_t paddedRowBytes = (rowBits + 31) / 32 * 4;
-    return rowBits <= UINT32_MAX && paddedRowBytes * height <= INT32_MAX;
+    return rowBits <= UINT32_MAX && DibRowBytes(width, bitsPerPixel) * height <= INT32_MAX;
 }
 
 // The four colour keys of a description: the flag that says a key is set,
@@ -97,6 +112,8 @@ HRESULT SurfaceObject<Self, Interface, Types>::Build(const Desc& request)
     Describe(request);
     if (surfaceDesc.dwWidth == 0 || surfaceDesc.dwHeight == 0)
         return DDERR_INVALIDPARAMS;
+    if (!IsDibDepth(surfaceDesc.ddpfPixelFormat.dwRGBBitCount))
+        return DDERR_INVALIDPIXELFORMAT;
     if (!FitsInMemory(surfaceDesc.dwWidth, surfaceDesc.dwHeight, surfaceDesc.ddpfPixelFormat.dwRGBBitCount))
         return DDERR_OUTOFMEMORY;
     HRESULT result = BuildBackBuffer();
@@ -135,7 +152,7 @@ void SurfaceObject<Self, Interface, Types>::Describe(const Desc& request)
         }
     }
     surfaceDesc.dwFlags |= DDSD_PITCH;
-    surfaceDesc.lPitch = static_cast<LONG>(surfaceDesc.dwWidth * surfaceDesc.ddpfPixelFormat.dwRGBBitCount / 8);
+    surfaceDesc.lPitch = static_cast<LONG>(DibRowBytes(surfaceDesc.dwWidth, surfaceDesc.ddpfPixelFormat.dwRGBBitCount));
     if (request.dwFlags & DDSD_BACKBUFFERCOUNT) {
         surfaceDesc.dwFlags |= DDSD_BACKBUFFERCOUNT;
         surfaceDesc.dwBackBufferCount = request.dwBackBufferCount;

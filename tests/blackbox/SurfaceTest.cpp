@@ -86,7 +86,7 @@ TEST_F(Surfaces, OffscreenFormatsDependOnTheGeneration)
     ASSERT_TRUE(classic);
     const DDSURFACEDESC desc = Describe(classic.get());
     EXPECT_EQ(8u, desc.ddpfPixelFormat.dwRGBBitCount);
-    EXPECT_EQ(30, desc.lPitch);
+    EXPECT_EQ(32, desc.lPitch);
     EXPECT_EQ(DWORD(DDSCAPS_SYSTEMMEMORY | DDSCAPS_OFFSCREENPLAIN), desc.ddsCaps.dwCaps);
     EXPECT_EQ(DWORD(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_PITCH), desc.dwFlags);
 

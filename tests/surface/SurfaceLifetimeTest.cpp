@@ -110,7 +110,7 @@ TEST_F(SurfaceLifetime, DibSectionsCarryTheSurfacesOwnFormat)
     DirectDrawSurface* indexed = Create(Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT, 0, 30, 3));
     section = SectionOf(indexed->DibSection());
     EXPECT_EQ(8, section.dsBmih.biBitCount);
-    EXPECT_EQ(30, indexed->Description().lPitch);
+    EXPECT_EQ(32, indexed->Description().lPitch);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, indexed->DibSection());
     RGBQUAD table[256];
