@@ -393,8 +393,10 @@ Outcome Perform(Case& made)
 
 std::string Describe(const SignedRect& rect)
 {
-    return "{" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " + std::to_string(rect.right) +
-           ", " + std::to_string(rect.bottom) + "}";
+    char text[64];
+    std::snprintf(text, sizeof text, "{%d, %d, %d, %d}", int(rect.left), int(rect.top), int(rect.right),
+                  int(rect.bottom));
+    return text;
 }
 
 std::string Describe(const Case& made)
