@@ -162,9 +162,10 @@ TEST_F(Surfaces, SurfacesWhoseMemoryCannotBeMadeAreRefusedCleanly)
     DDSURFACEDESC wide = Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, 0, 0x10000000u, 1);
     wide.ddpfPixelFormat = {32, DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
     Create(wide, DDERR_OUTOFMEMORY);
+    // No DIB section has 0 bits per pixel.
     DDSURFACEDESC noDepth = Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, 0, 8, 8);
     noDepth.ddpfPixelFormat.dwSize = 32;
-    Create(noDepth, DDERR_OUTOFMEMORY);
+    Create(noDepth, DDERR_INVALIDPIXELFORMAT);
 
     std::vector<ComRef<IDirectDrawSurface>> surfaces;
     for (int index = 0; index < 16; ++index) {
