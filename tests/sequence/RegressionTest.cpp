@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sequence/Harness.h"
+#include "support/SurfaceRequests.h"
 
 namespace {
 
@@ -42,26 +43,6 @@ public:
 private:
     HMODULE handle_;
 };
-
-DDSURFACEDESC OffscreenRequest(DWORD width, DWORD height, DWORD depth)
-{
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    desc.ddpfPixelFormat.dwSize = sizeof desc.ddpfPixelFormat;
-    desc.ddpfPixelFormat.dwFlags = depth == 8 ? DDPF_RGB | DDPF_PALETTEINDEXED8 : DDPF_RGB;
-    desc.ddpfPixelFormat.dwRGBBitCount = depth;
-    if (depth == 16) {
-        desc.ddpfPixelFormat.dwRBitMask = 0xF800;
-        desc.ddpfPixelFormat.dwGBitMask = 0x07E0;
-        desc.ddpfPixelFormat.dwBBitMask = 0x001F;
-    }
-    return desc;
-}
 
 // Visible windows that live as long as the process: destroying windows
 // while the cursor is confined now and then makes Wine's X11 driver fail with
@@ -137,7 +118,7 @@ TEST(Regression, ADeviceContextDrawsWhereLockSaysThePixelsAre)
     for (DWORD depth : {8ul, 16ul, 24ul}) {
         for (DWORD width = 1; width <= 9; ++width) {
             SCOPED_TRACE(testing::Message() << width << " pixels of " << depth << " bits");
-            DDSURFACEDESC request = OffscreenRequest(width, 3, depth);
+            DDSURFACEDESC request = OffscreenRequest<DDSURFACEDESC>(width, 3, depth);
             IDirectDrawSurface* surface = nullptr;
             ASSERT_EQ(DD_OK, directDraw->CreateSurface(&request, &surface, nullptr));
             HDC dc = nullptr;
@@ -173,13 +154,13 @@ TEST(Regression, ASurfaceIsMadeOnlyInADepthItsPixelsHave)
     IDirectDraw* directDraw = module.Create();
     ASSERT_NE(nullptr, directDraw);
     for (DWORD depth : {0ul, 2ul, 7ul, 12ul, 0x10008ul, 0x10010ul, 0xFFFFFFFFul}) {
-        DDSURFACEDESC request = OffscreenRequest(1, 2, depth);
+        DDSURFACEDESC request = OffscreenRequest<DDSURFACEDESC>(1, 2, depth);
         IDirectDrawSurface* surface = nullptr;
         EXPECT_EQ(DDERR_INVALIDPIXELFORMAT, directDraw->CreateSurface(&request, &surface, nullptr)) << depth;
         EXPECT_EQ(nullptr, surface);
     }
     for (DWORD depth : {1ul, 4ul, 8ul, 16ul, 24ul, 32ul}) {
-        DDSURFACEDESC request = OffscreenRequest(3, 2, depth);
+        DDSURFACEDESC request = OffscreenRequest<DDSURFACEDESC>(3, 2, depth);
         IDirectDrawSurface* surface = nullptr;
         ASSERT_EQ(DD_OK, directDraw->CreateSurface(&request, &surface, nullptr)) << depth;
         HDC dc = nullptr;
