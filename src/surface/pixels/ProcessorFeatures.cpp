@@ -17,3 +17,9 @@ bool ProcessorHasSse41()
     __builtin_cpu_init();
     return __builtin_cpu_supports("sse4.1");
 }
+
+bool ProcessorHasAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}

@@ -6,3 +6,4 @@
 bool ProcessorHasSse2();
 bool ProcessorHasSsse3();
 bool ProcessorHasSse41();
+bool ProcessorHasAvx2();
