@@ -1,5 +1,6 @@
 #include "present/pixels/Upscale.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -62,7 +63,7 @@ private:
 template <typename Pixel>
 class StripPlan {
 public:
-    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip)
+    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip, bool cutIntoChunks)
         : columns_{strip.right - strip.left, strip.left == 0 ? 1u : 0u, strip.right - strip.left},
           outputLeft_(ScaledPosition(strip.left, geometry.outputWidth, geometry.sourceWidth)),
           outputRight_(ScaledPosition(strip.right, geometry.outputWidth, geometry.sourceWidth))
@@ -79,14 +80,64 @@ public:
         const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
         for (uint32_t group = 0; group < groups; ++group)
             groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
+        if (cutIntoChunks && whole_ >= 1 && whole_ <= 3 && columns_.count >= chunkPixels &&
+            OutputColumns() >= chunkPixels)
+            CutIntoChunks();
     }
 
     const StripColumns& Columns() const { return columns_; }
-    ColumnWidths Widths() const { return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_}; }
+    ColumnWidths Widths() const
+    {
+        return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_, chunks_.count ? &chunks_ : nullptr};
+    }
     uint32_t OutputLeft() const { return outputLeft_; }
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
 
 private:
+    static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
+    static constexpr uint32_t maxChunks = maxOutputColumns / chunkPixels;
+
+    // Each chunk reads the eight columns from the first one it shows, or the
+    // strip's last eight: its pixels lie at most seven columns apart, since
+    // every column is at least one output column wide.
+    void CutIntoChunks()
+    {
+        uint16_t sourceColumn[maxOutputColumns];
+        bool rightValue[maxOutputColumns];
+        uint32_t output = 0;
+        for (uint32_t column = 0; column < columns_.count; ++column) {
+            const uint32_t width = whole_ + extra_[column];
+            for (uint32_t place = 0; place < width; ++place, ++output) {
+                sourceColumn[output] = static_cast<uint16_t>(column);
+                rightValue[output] = place >= (width + 1) / 2;
+            }
+        }
+        chunks_ = {(output + chunkPixels - 1) / chunkPixels, output - chunkPixels, chunkBase_, chunkControl_};
+        for (uint32_t chunk = 0; chunk < chunks_.count; ++chunk) {
+            const uint32_t start = std::min(chunk * chunkPixels, chunks_.lastStart);
+            const uint32_t base = std::min<uint32_t>(sourceColumn[start], columns_.count - chunkPixels);
+            chunkBase_[chunk] = base;
+            for (uint32_t lane = 0; lane < chunkPixels; ++lane)
+                SetChunkControl(chunkControl_[chunk], lane, sourceColumn[start + lane] - base,
+                                rightValue[start + lane]);
+        }
+    }
+
+    static void SetChunkControl(uint8_t (&control)[32], uint32_t lane, uint32_t offset, bool right)
+    {
+        if constexpr (sizeof(Pixel) == 4) {
+            const uint32_t index = offset | (right ? 0x80000000u : 0u);
+            std::memcpy(control + 4 * lane, &index, sizeof(index));
+        } else {
+            const uint8_t from = static_cast<uint8_t>(2 * offset);
+            const uint8_t none = 0x80;
+            control[2 * lane] = right ? none : from;
+            control[2 * lane + 1] = right ? none : uint8_t(from + 1);
+            control[16 + 2 * lane] = right ? from : none;
+            control[16 + 2 * lane + 1] = right ? uint8_t(from + 1) : none;
+        }
+    }
+
     static uint8_t PackGroup(const uint8_t* extra, uint32_t columns)
     {
         uint8_t packed = 0;
@@ -101,6 +152,9 @@ private:
     uint32_t whole_;
     uint8_t extra_[stripColumns];
     uint8_t groupExtras_[stripColumns];
+    OutputChunks chunks_ = {};
+    uint32_t chunkBase_[maxChunks];
+    alignas(32) uint8_t chunkControl_[maxChunks][32];
 };
 
 // 16-bit rows are read where they are.
@@ -188,13 +242,13 @@ private:
 // Block rows from a rule kernel and a spread kernel, one half at a time.
 template <typename Pixel, RuleRowKernel<Pixel> rule, SpreadRowKernel<Pixel> spread>
 void BlockRowsInTurn(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
-                     Pixel* upper, Pixel* lower, Pixel* left, Pixel* right)
+                     Pixel* upper, Pixel* lower, RuleValues<Pixel>& values)
 {
-    rule(rows, columns, left, right);
-    spread(left, right, widths, upper);
+    rule(rows, columns, values.upperLeft, values.upperRight);
+    spread(values.upperLeft, values.upperRight, widths, upper);
     if (lower) {
-        rule({rows.opposite, rows.current, rows.vertical}, columns, left, right);
-        spread(left, right, widths, lower);
+        rule({rows.opposite, rows.current, rows.vertical}, columns, values.lowerLeft, values.lowerRight);
+        spread(values.lowerLeft, values.lowerRight, widths, lower);
     }
 }
 
@@ -207,10 +261,14 @@ struct RowKernels {
 };
 
 template <typename Pixel>
-RowKernels<Pixel> ChooseKernels(uint32_t wholeColumns)
+RowKernels<Pixel> ChooseKernels(const ColumnWidths& widths)
 {
-    if (selectedKernels == UpscaleKernels::Ssse3) {
-        const ShufflingKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(wholeColumns);
+    if (selectedKernels == UpscaleKernels::Avx2 && widths.chunks) {
+        const PermutingKernels<Pixel> permuting = PermutingKernelsAvx2<Pixel>();
+        return {permuting.blockRows, permuting.spread};
+    }
+    if (selectedKernels >= UpscaleKernels::Ssse3) {
+        const ShufflingKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(widths.whole);
         if (shuffling.blockRows)
             return {shuffling.blockRows, shuffling.spread};
     }
@@ -242,12 +300,12 @@ uint8_t* RowBelow(const StripOutput& output, uint32_t rows)
 // (none when the block is one row high) the lower values.
 template <typename Pixel>
 void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>& rows, const StripPlan<Pixel>& plan,
-                   const StripOutput& out, uint32_t height, Pixel* left, Pixel* right)
+                   const StripOutput& out, uint32_t height, RuleValues<Pixel>& values)
 {
     const uint32_t upperRows = (height + 1) / 2;
     const StripOutput lower = {RowBelow(out, upperRows), out.pitch, out.rowBytes};
     kernels.blockRows(rows, plan.Columns(), plan.Widths(), reinterpret_cast<Pixel*>(out.row),
-                      height > upperRows ? reinterpret_cast<Pixel*>(lower.row) : nullptr, left, right);
+                      height > upperRows ? reinterpret_cast<Pixel*>(lower.row) : nullptr, values);
     RepeatRow(out, upperRows);
     RepeatRow(lower, height - upperRows);
 }
@@ -255,17 +313,16 @@ void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>&
 template <typename Pixel, typename SourceRows>
 void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
 {
-    const StripPlan<Pixel> plan(geometry, strip);
+    const StripPlan<Pixel> plan(geometry, strip, selectedKernels == UpscaleKernels::Avx2);
     const ColumnWidths widths = plan.Widths();
-    const RowKernels<Pixel> kernels = ChooseKernels<Pixel>(widths.whole);
+    const RowKernels<Pixel> kernels = ChooseKernels<Pixel>(widths);
     const bool ruleApplies =
         geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
     const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
     StripOutput out = {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
                            ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
                        geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
-    Pixel left[stripColumns];
-    Pixel right[stripColumns];
+    RuleValues<Pixel> values;
     BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
     for (uint32_t y = strip.top; y < strip.bottom; ++y) {
         const uint32_t height = rows.Whole() + rows.NextExtra();
@@ -277,7 +334,7 @@ void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRe
             RepeatRow(out, height);
         } else {
             const Pixel* above = source.Row(y - 1);
-            WriteRuleRows(kernels, {above, current, source.Row(y + 1)}, plan, out, height, left, right);
+            WriteRuleRows(kernels, {above, current, source.Row(y + 1)}, plan, out, height, values);
         }
         out.row = RowBelow(out, height);
     }
@@ -343,6 +400,8 @@ PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)
 
 UpscaleKernels BestUpscaleKernels()
 {
+    if (ProcessorHasAvx2())
+        return UpscaleKernels::Avx2;
     if (ProcessorHasSsse3())
         return UpscaleKernels::Ssse3;
     if (ProcessorHasSse2())

@@ -30,16 +30,45 @@ struct StripColumns {
     uint32_t interiorEnd;
 };
 
+// A strip's output row cut into chunks of `chunkPixels` pixels, for the
+// permuting kernels: chunk k starts at output column min(k * chunkPixels,
+// `lastStart`), so the last one may overlap the one before, and takes its
+// pixels from the `chunkPixels` strip columns from `base[k]` on, laid out by
+// the 32 bytes of `control[k]`. For 32-bit pixels these are permute indices,
+// the sign bit choosing the right value over the left; for 16-bit pixels a
+// byte shuffle of the left values and then one of the right values, each
+// zeroing the pixels the other fills.
+constexpr uint32_t chunkPixels = 8;
+
+struct OutputChunks {
+    uint32_t count;
+    uint32_t lastStart;
+    const uint32_t* base;
+    const uint8_t (*control)[32];
+};
+
 // Output columns per source column of a strip: `whole` plus the column's byte
 // of `extra` (0 or 1). From column `groupsBegin` on, `groupExtras` packs the
 // extras of each group of ShuffleGroupColumns columns into a byte, bit i for
-// the group's column i, for the shuffling kernels.
+// the group's column i, for the shuffling kernels. `chunks` is null where the
+// strip was not cut into output chunks.
 struct ColumnWidths {
     uint32_t count;
     uint32_t whole;
     const uint8_t* extra;
     uint32_t groupsBegin;
     const uint8_t* groupExtras;
+    const OutputChunks* chunks;
+};
+
+// The rule's left and right values for the upper and the lower output rows
+// of a strip row's blocks.
+template <typename Pixel>
+struct RuleValues {
+    Pixel upperLeft[stripColumns];
+    Pixel upperRight[stripColumns];
+    Pixel lowerLeft[stripColumns];
+    Pixel lowerRight[stripColumns];
 };
 
 template <typename Pixel>
@@ -49,10 +78,10 @@ template <typename Pixel>
 using SpreadRowKernel = void (*)(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output);
 // Writes the first upper and the first lower output row of the blocks of an
 // interior source row (`rows.vertical` is the row above); `lower` is null when
-// the blocks are one row high. `left` and `right` are scratch rows.
+// the blocks are one row high. `values` is scratch.
 template <typename Pixel>
 using BlockRowsKernel = void (*)(const NeighbourRows<Pixel>& rows, const StripColumns& columns,
-                                 const ColumnWidths& widths, Pixel* upper, Pixel* lower, Pixel* left, Pixel* right);
+                                 const ColumnWidths& widths, Pixel* upper, Pixel* lower, RuleValues<Pixel>& values);
 
 // Portable kernels, and the pieces of them that the vector kernels reuse for
 // the columns their vectors do not cover.
@@ -94,3 +123,15 @@ constexpr uint32_t ShuffleGroupColumns(uint32_t whole, uint32_t pixelBytes)
     const uint32_t perPairs = 8 / pixelBytes;
     return perStore < perPairs ? perStore : perPairs;
 }
+
+// The AVX2 kernels, which find the rule's values for both rows of a block in
+// one pass and lay rows out chunk by chunk with permutes. They need the
+// strip's output chunks: at least `chunkPixels` columns and output columns,
+// each column one to four output columns wide.
+template <typename Pixel>
+struct PermutingKernels {
+    BlockRowsKernel<Pixel> blockRows;
+    SpreadRowKernel<Pixel> spread;
+};
+template <typename Pixel>
+PermutingKernels<Pixel> PermutingKernelsAvx2();

@@ -264,8 +264,10 @@ void SpreadRowSsse3(const Pixel* left, const Pixel* right, const ColumnWidths& w
 // column, read no further than the last, and store as StoreGroup allows.
 template <typename Pixel, uint32_t whole>
 void BlockRowsSsse3(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
-                    Pixel* upper, Pixel* lower, Pixel* left, Pixel* right)
+                    Pixel* upper, Pixel* lower, RuleValues<Pixel>& values)
 {
+    Pixel* const left = values.upperLeft;
+    Pixel* const right = values.upperRight;
     constexpr uint32_t group = groupColumns<Pixel, whole>;
     const uint32_t begin = columns.interiorBegin;
     KeepColumns(rows.current, 0, begin, left, right);

@@ -47,11 +47,9 @@ inline void Scale(const uint16_t* source, const uint32_t*, uint16_t* output, con
 
 inline std::vector<UpscaleKernels> AvailableKernels()
 {
-    std::vector<UpscaleKernels> kernels = {UpscaleKernels::Portable};
-    if (BestUpscaleKernels() != UpscaleKernels::Portable)
-        kernels.push_back(UpscaleKernels::Sse2);
-    if (BestUpscaleKernels() == UpscaleKernels::Ssse3)
-        kernels.push_back(UpscaleKernels::Ssse3);
+    std::vector<UpscaleKernels> kernels;
+    for (int level = 0; level <= int(BestUpscaleKernels()); ++level)
+        kernels.push_back(UpscaleKernels(level));
     return kernels;
 }
 

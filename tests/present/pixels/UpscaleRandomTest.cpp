@@ -246,8 +246,10 @@ const char* KernelName(UpscaleKernels kernels)
         return "Portable";
     case UpscaleKernels::Sse2:
         return "Sse2";
-    default:
+    case UpscaleKernels::Ssse3:
         return "Ssse3";
+    default:
+        return "Avx2";
     }
 }
 
