@@ -90,15 +90,16 @@ template <typename Pixel>
 constexpr BlitRowKernels<Pixel> portableRowKernels = {
     FillRowPortable<Pixel>,     KeyedRowForwardPortable<Pixel>,  KeyedRowBackwardPortable<Pixel>,
     MirroredRowPortable<Pixel>, MirroredKeyedRowPortable<Pixel>, DoubledRowPortable<Pixel>,
+    nullptr,                    nullptr,
 };
 
 BlitKernels selectedKernels = BestBlitKernels();
 
 // Each level's row loops, in the order of BlitKernels.
 const BlitRowKernels<uint8_t>* const levels8[] = {&portableRowKernels<uint8_t>, &sse2RowKernels8, &ssse3RowKernels8,
-                                                  &sse41RowKernels8};
+                                                  &sse41RowKernels8, &avx2RowKernels8};
 const BlitRowKernels<uint16_t>* const levels16[] = {&portableRowKernels<uint16_t>, &sse2RowKernels16,
-                                                    &ssse3RowKernels16, &sse41RowKernels16};
+                                                    &ssse3RowKernels16, &sse41RowKernels16, &avx2RowKernels16};
 
 template <typename Pixel>
 const BlitRowKernels<Pixel>& SelectedRowKernels()
@@ -334,6 +335,55 @@ private:
     uint32_t accumulator_ = 0;
 };
 
+template <typename Pixel>
+constexpr uint32_t shuffledLanes = ShuffledColumns::bytes / sizeof(Pixel);
+
+// A row fits shuffles when every vector of it takes its pixels from one
+// vector's worth of the source row: its pixels step through at most
+// (lanes - 1) * sourceWidth / width + 1 source pixels beyond its first, so a
+// row enlarged by (lanes - 1) / (lanes - 2) or more fits. Both rows must be a
+// vector long at least, the row no longer than a plan holds.
+template <typename Pixel>
+bool FitsShuffles(uint32_t sourceWidth, uint32_t width)
+{
+    constexpr uint32_t lanes = shuffledLanes<Pixel>;
+    return sourceWidth >= lanes && width >= lanes && width <= ShuffledColumns::maxVectors * lanes &&
+           uint64_t(sourceWidth) * (lanes - 1) <= uint64_t(width) * (lanes - 2);
+}
+
+// The source column of every destination column, mirrored as the row is.
+template <typename Pixel>
+void TakenColumns(uint16_t* taken, uint32_t sourceWidth, uint32_t width, bool mirrored)
+{
+    Stepping columns(sourceWidth, width);
+    uint32_t column = 0;
+    for (uint32_t step = 0; step < width; ++step) {
+        taken[mirrored ? width - 1 - step : step] = uint16_t(column);
+        column += columns.Next();
+    }
+}
+
+// Each vector loads from its leftmost source pixel, or from a vector before
+// the source row's end where that would read past it.
+template <typename Pixel>
+void PlanShuffles(ShuffledColumns& plan, uint32_t sourceWidth, uint32_t width, bool mirrored)
+{
+    constexpr uint32_t lanes = shuffledLanes<Pixel>;
+    uint16_t taken[ShuffledColumns::maxVectors * lanes];
+    TakenColumns<Pixel>(taken, sourceWidth, width, mirrored);
+    plan.vectors = (width + lanes - 1) / lanes;
+    for (uint32_t vector = 0; vector < plan.vectors; ++vector) {
+        const uint32_t start = std::min(vector * lanes, width - lanes);
+        const uint16_t* const columns = taken + start;
+        const uint32_t offset = std::min({uint32_t(columns[0]), uint32_t(columns[lanes - 1]), sourceWidth - lanes});
+        plan.starts[vector] = start;
+        plan.offsets[vector] = offset;
+        for (uint32_t byte = 0; byte < ShuffledColumns::bytes; ++byte)
+            plan.masks[vector][byte] =
+                uint8_t((columns[byte / sizeof(Pixel)] - offset) * sizeof(Pixel) + byte % sizeof(Pixel));
+    }
+}
+
 // How every computed row of a stretch is written. A left-right mirror writes
 // the row from its right end leftwards.
 template <typename Pixel>
@@ -356,6 +406,8 @@ struct StretchedRow {
     Pixel key;
     bool keyed;
     bool doubled;
+    // The row's shuffles, where the level has them and the row fits them.
+    const ShuffledColumns* shuffles = nullptr;
 };
 
 template <typename Pixel, bool keyed>
@@ -375,6 +427,10 @@ void WriteStretchedRow(Pixel* to, const Pixel* from, const StretchedRow<Pixel>& 
 {
     if (row.doubled)
         kernels.doubled(to, from, row.count / 2);
+    else if (row.shuffles && row.keyed)
+        kernels.shuffledKeyed(to, from, *row.shuffles, row.key);
+    else if (row.shuffles)
+        kernels.shuffled(to, from, *row.shuffles);
     else if (row.keyed)
         StretchColumns<Pixel, true>(to, from, row);
     else
@@ -392,8 +448,14 @@ void StretchCopy(Pixel* destination, const Pixel* source, const PixelRect& sourc
     const uint32_t height = destinationRect.bottom - destinationRect.top;
     if (width == 0 || height == 0)
         return;
-    const StretchedRow<Pixel> computed(sourceRect.right - sourceRect.left, width, effects);
+    const uint32_t sourceWidth = sourceRect.right - sourceRect.left;
+    StretchedRow<Pixel> computed(sourceWidth, width, effects);
     const BlitRowKernels<Pixel>& kernels = SelectedRowKernels<Pixel>();
+    ShuffledColumns shuffles;
+    if (kernels.shuffled && !computed.doubled && FitsShuffles<Pixel>(sourceWidth, width)) {
+        PlanShuffles<Pixel>(shuffles, sourceWidth, width, effects.mirrorLeftRight);
+        computed.shuffles = &shuffles;
+    }
     Stepping rows(sourceRect.bottom - sourceRect.top, height);
     uint32_t sourceRow = 0;
     const Pixel* previous = nullptr;
@@ -505,6 +567,8 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 
 BlitKernels BestBlitKernels()
 {
+    if (ProcessorHasAvx2())
+        return BlitKernels::Avx2;
     if (ProcessorHasSse41())
         return BlitKernels::Sse41;
     if (ProcessorHasSsse3())

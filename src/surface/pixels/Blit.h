@@ -71,8 +71,9 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 // The instructions the loops run on. They use the best the processor has; the
 // tests select each of the others in turn to check that all of them give the
 // same pixels. Sse2 runs keyed, mirrored and doubled rows and 16-bit fills 16
-// bytes at a time; Ssse3 also mirrors rows with byte shuffles; Sse41 also picks
-// keyed pixels with one blend instruction.
-enum class BlitKernels { Portable, Sse2, Ssse3, Sse41 };
+// bytes at a time; Ssse3 also mirrors rows, and stretches enlarged ones, with
+// byte shuffles; Sse41 also picks keyed pixels with one blend instruction;
+// Avx2 does all of it 32 bytes at a time.
+enum class BlitKernels { Portable, Sse2, Ssse3, Sse41, Avx2 };
 BlitKernels BestBlitKernels();
 void SelectBlitKernels(BlitKernels kernels);

@@ -2,6 +2,22 @@
 
 #include <cstdint>
 
+// A stretched row laid out once per stretch as byte shuffles of 16-byte
+// vectors, for the levels that have them: destination vector i, at pixel
+// starts[i] of the row, is the 16 bytes of the source row from its pixel
+// offsets[i], rearranged by masks[i]. Every vector starts a whole vector after
+// the one before, but the last, which ends at the row's end and may overlap
+// the one before it.
+struct ShuffledColumns {
+    static constexpr uint32_t maxVectors = 256;
+    static constexpr uint32_t bytes = 16;
+
+    uint32_t vectors;
+    uint32_t starts[maxVectors];
+    uint32_t offsets[maxVectors];
+    alignas(32) uint8_t masks[maxVectors][bytes];
+};
+
 // The row loops behind the blits, one set per instruction level. Every
 // routine writes one row of `count` pixels; the blits choose the row order.
 template <typename Pixel>
@@ -17,6 +33,10 @@ struct BlitRowKernels {
     void (*mirroredKeyed)(Pixel* to, const Pixel* from, uint32_t count, Pixel key);
     // to[2i] = to[2i + 1] = from[i]: a stretch to exactly twice the width.
     void (*doubled)(Pixel* to, const Pixel* from, uint32_t count);
+    // A stretched row through its shuffles, plain and keyed; null on the
+    // levels without byte shuffles.
+    void (*shuffled)(Pixel* to, const Pixel* from, const ShuffledColumns& columns);
+    void (*shuffledKeyed)(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key);
 };
 
 // The portable loops, also run by the vector ones for the pixels left over
@@ -35,11 +55,14 @@ template <typename Pixel>
 void DoubledRowPortable(Pixel* to, const Pixel* from, uint32_t count);
 
 // x86 loops, to be used only when the processor has the instructions. Sse2
-// compares, blends and reverses with SSE2; Ssse3 reverses with byte shuffles;
-// Sse41 also blends with one instruction.
+// compares, blends and reverses with SSE2; Ssse3 reverses and stretches with
+// byte shuffles; Sse41 also blends with one instruction; Avx2 does all of it
+// 32 bytes at a time.
 extern const BlitRowKernels<uint8_t> sse2RowKernels8;
 extern const BlitRowKernels<uint16_t> sse2RowKernels16;
 extern const BlitRowKernels<uint8_t> ssse3RowKernels8;
 extern const BlitRowKernels<uint16_t> ssse3RowKernels16;
 extern const BlitRowKernels<uint8_t> sse41RowKernels8;
 extern const BlitRowKernels<uint16_t> sse41RowKernels16;
+extern const BlitRowKernels<uint8_t> avx2RowKernels8;
+extern const BlitRowKernels<uint16_t> avx2RowKernels16;

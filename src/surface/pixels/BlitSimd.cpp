@@ -199,13 +199,22 @@ LEVEL_ROWS(Sse2Rows, Sse2Lanes);
 template <class Rows, typename Pixel>
 constexpr BlitRowKernels<Pixel> RowKernelsOf(void (*fill)(Pixel*, uint32_t, Pixel))
 {
-    return {fill, Rows::KeyedForward, Rows::KeyedBackward, Rows::Mirrored, Rows::MirroredKeyed, DoubledRowSse2<Pixel>};
+    return {fill,          Rows::KeyedForward,    Rows::KeyedBackward, Rows::Mirrored, Rows::MirroredKeyed,
+            DoubledRowSse2<Pixel>, Rows::Shuffled(), Rows::ShuffledKeyed()};
 }
+
+// SSE2 has no byte shuffle to stretch rows with.
+template <typename Pixel>
+struct Sse2LevelRows : Sse2Rows<Pixel> {
+    static constexpr decltype(BlitRowKernels<Pixel>::shuffled) Shuffled() { return nullptr; }
+    static constexpr decltype(BlitRowKernels<Pixel>::shuffledKeyed) ShuffledKeyed() { return nullptr; }
+};
 
 }
 
-constinit const BlitRowKernels<uint8_t> sse2RowKernels8 = RowKernelsOf<Sse2Rows<uint8_t>>(FillRowPortable<uint8_t>);
-constinit const BlitRowKernels<uint16_t> sse2RowKernels16 = RowKernelsOf<Sse2Rows<uint16_t>>(FillRowSse2);
+constinit const BlitRowKernels<uint8_t> sse2RowKernels8 =
+    RowKernelsOf<Sse2LevelRows<uint8_t>>(FillRowPortable<uint8_t>);
+constinit const BlitRowKernels<uint16_t> sse2RowKernels16 = RowKernelsOf<Sse2LevelRows<uint16_t>>(FillRowSse2);
 
 #pragma GCC pop_options
 
@@ -226,7 +235,44 @@ struct Ssse3Lanes : Sse2Lanes {
     }
 };
 
-LEVEL_ROWS(Ssse3Rows, Ssse3Lanes);
+// The source bytes a shuffle takes all lie in the one vector it loads, which
+// the plan has kept inside the source row. The count is read once: the stores
+// could be to the plan's memory for all the compiler knows.
+template <class Lanes, typename Pixel, bool keyed>
+ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
+{
+    const __m128i keys = Broadcast(key);
+    const uint32_t vectors = columns.vectors;
+#pragma GCC unroll 2
+    for (uint32_t vector = 0; vector < vectors; ++vector) {
+        const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(columns.masks[vector]));
+        const __m128i pixels = _mm_shuffle_epi8(LoadVector(from + columns.offsets[vector]), mask);
+        if constexpr (keyed)
+            StoreUnlessKey<Lanes>(to + columns.starts[vector], pixels, keys);
+        else
+            StoreVector(to + columns.starts[vector], pixels);
+    }
+}
+
+// A level that stretches with byte shuffles: its row loops and the two
+// stretched-row entry points, made where its target is in force.
+#define SHUFFLING_LEVEL_ROWS(Rows, Lanes)                                                                            \
+    LEVEL_ROWS(Rows##Unshuffled, Lanes);                                                                             \
+    template <typename Pixel>                                                                                        \
+    struct Rows : Rows##Unshuffled<Pixel> {                                                                          \
+        static void Plain(Pixel* to, const Pixel* from, const ShuffledColumns& columns)                              \
+        {                                                                                                            \
+            ShuffledRow<Lanes, Pixel, false>(to, from, columns, Pixel());                                            \
+        }                                                                                                            \
+        static void Keyed(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)                   \
+        {                                                                                                            \
+            ShuffledRow<Lanes, Pixel, true>(to, from, columns, key);                                                 \
+        }                                                                                                            \
+        static constexpr decltype(BlitRowKernels<Pixel>::shuffled) Shuffled() { return Plain; }                      \
+        static constexpr decltype(BlitRowKernels<Pixel>::shuffledKeyed) ShuffledKeyed() { return Keyed; }            \
+    }
+
+SHUFFLING_LEVEL_ROWS(Ssse3Rows, Ssse3Lanes);
 
 }
 
@@ -249,7 +295,7 @@ struct Sse41Lanes : Ssse3Lanes {
     }
 };
 
-LEVEL_ROWS(Sse41Rows, Sse41Lanes);
+SHUFFLING_LEVEL_ROWS(Sse41Rows, Sse41Lanes);
 
 }
 

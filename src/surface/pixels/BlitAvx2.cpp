@@ -1,0 +1,263 @@
+#include <immintrin.h>
+
+#include "surface/pixels/BlitKernels.h"
+
+// The AVX2 loops, compiled for it through a target pragma like the other
+// levels and taken only after the processor check. Nothing outside the pragma
+// region may be instantiated inside it: the portable loops that finish each
+// row are only declared here.
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace {
+
+template <typename Pixel>
+constexpr uint32_t lanes = 32 / sizeof(Pixel);
+
+template <typename Pixel>
+constexpr uint32_t halfLanes = 16 / sizeof(Pixel);
+
+__m256i Load(const void* from)
+{
+    return _mm256_loadu_si256(static_cast<const __m256i*>(from));
+}
+
+void Store(void* to, __m256i value)
+{
+    _mm256_storeu_si256(static_cast<__m256i*>(to), value);
+}
+
+__m128i LoadHalf(const void* from)
+{
+    return _mm_loadu_si128(static_cast<const __m128i*>(from));
+}
+
+void StoreHalf(void* to, __m128i value)
+{
+    _mm_storeu_si128(static_cast<__m128i*>(to), value);
+}
+
+template <typename Pixel>
+__m256i Broadcast(Pixel value)
+{
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm256_set1_epi8(char(value));
+    else
+        return _mm256_set1_epi16(short(value));
+}
+
+template <typename Pixel>
+__m256i Equal(__m256i a, __m256i b)
+{
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm256_cmpeq_epi8(a, b);
+    else
+        return _mm256_cmpeq_epi16(a, b);
+}
+
+template <typename Pixel>
+__m128i Equal(__m128i a, __m128i b)
+{
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm_cmpeq_epi8(a, b);
+    else
+        return _mm_cmpeq_epi16(a, b);
+}
+
+#define ROW_LOOP [[gnu::always_inline]] inline
+
+// The source pixels where they are not the key, the destination's elsewhere.
+template <typename Pixel>
+ROW_LOOP void StoreUnlessKey(Pixel* to, __m256i pixels, __m256i keys)
+{
+    Store(to, _mm256_blendv_epi8(pixels, Load(to), Equal<Pixel>(pixels, keys)));
+}
+
+template <typename Pixel>
+ROW_LOOP void StoreUnlessKey(Pixel* to, __m128i pixels, __m128i keys)
+{
+    StoreHalf(to, _mm_blendv_epi8(pixels, LoadHalf(to), Equal<Pixel>(pixels, keys)));
+}
+
+// Pixels reversed within each 16-byte half by a byte shuffle, then the halves
+// swapped.
+template <typename Pixel>
+__m256i Reversed(__m256i pixels)
+{
+    const __m256i order =
+        sizeof(Pixel) == 1
+            ? _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7,
+                               6, 5, 4, 3, 2, 1, 0)
+            : _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12, 13, 10, 11, 8, 9, 6,
+                               7, 4, 5, 2, 3, 0, 1);
+    return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(pixels, order), _MM_SHUFFLE(1, 0, 3, 2));
+}
+
+// Fills are the same pixels whatever the order, so a row's last vector may
+// cover pixels already written.
+void FillRow(uint16_t* row, uint32_t count, uint16_t colour)
+{
+    if (count < lanes<uint16_t>) {
+        FillRowPortable(row, count, colour);
+        return;
+    }
+    const __m256i colours = Broadcast(colour);
+    uint16_t* const last = row + (count - lanes<uint16_t>);
+#pragma GCC unroll 4
+    for (; row < last; row += lanes<uint16_t>)
+        Store(row, colours);
+    Store(last, colours);
+}
+
+// Each vector is read whole before it is written, and in the row's direction
+// no later vector reads what an earlier one wrote. Sprite rows are short, so
+// a half vector takes what is left before the portable loop does.
+template <typename Pixel>
+void KeyedForward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
+{
+    const __m256i keys = Broadcast(key);
+    const Pixel* const vectorsEnd = from + (count - count % lanes<Pixel>);
+#pragma GCC unroll 4
+    for (; from != vectorsEnd; from += lanes<Pixel>, to += lanes<Pixel>)
+        StoreUnlessKey(to, Load(from), keys);
+    count %= lanes<Pixel>;
+    if (count >= halfLanes<Pixel>) {
+        StoreUnlessKey(to, LoadHalf(from), _mm256_castsi256_si128(keys));
+        from += halfLanes<Pixel>;
+        to += halfLanes<Pixel>;
+        count -= halfLanes<Pixel>;
+    }
+    KeyedRowForwardPortable(to, from, count, key);
+}
+
+// The pixels left over are the row's first, written last.
+template <typename Pixel>
+void KeyedBackward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
+{
+    const __m256i keys = Broadcast(key);
+    uint32_t leftOver = count % lanes<Pixel>;
+    const Pixel* const vectorsBegin = from + leftOver;
+    const Pixel* in = from + count;
+    Pixel* out = to + count;
+#pragma GCC unroll 4
+    while (in != vectorsBegin) {
+        in -= lanes<Pixel>;
+        out -= lanes<Pixel>;
+        StoreUnlessKey(out, Load(in), keys);
+    }
+    if (leftOver >= halfLanes<Pixel>) {
+        leftOver -= halfLanes<Pixel>;
+        StoreUnlessKey(to + leftOver, LoadHalf(from + leftOver), _mm256_castsi256_si128(keys));
+    }
+    KeyedRowBackwardPortable(to, from, leftOver, key);
+}
+
+template <typename Pixel>
+void Mirrored(Pixel* to, const Pixel* from, uint32_t count)
+{
+    const Pixel* in = from + count;
+    Pixel* const vectorsEnd = to + (count - count % lanes<Pixel>);
+#pragma GCC unroll 4
+    for (; to != vectorsEnd; to += lanes<Pixel>) {
+        in -= lanes<Pixel>;
+        Store(to, Reversed<Pixel>(Load(in)));
+    }
+    MirroredRowPortable(to, from, count % lanes<Pixel>);
+}
+
+template <typename Pixel>
+void MirroredKeyed(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
+{
+    const __m256i keys = Broadcast(key);
+    const Pixel* in = from + count;
+    Pixel* const vectorsEnd = to + (count - count % lanes<Pixel>);
+#pragma GCC unroll 4
+    for (; to != vectorsEnd; to += lanes<Pixel>) {
+        in -= lanes<Pixel>;
+        StoreUnlessKey(to, Reversed<Pixel>(Load(in)), keys);
+    }
+    MirroredKeyedRowPortable(to, from, count % lanes<Pixel>, key);
+}
+
+// Each pixel widened to twice its size and or-ed with itself moved up by one
+// pixel is the pair of it.
+template <typename Pixel>
+void Doubled(Pixel* to, const Pixel* from, uint32_t count)
+{
+    const Pixel* const vectorsEnd = from + (count - count % halfLanes<Pixel>);
+#pragma GCC unroll 4
+    for (; from != vectorsEnd; from += halfLanes<Pixel>, to += lanes<Pixel>) {
+        const __m128i pixels = LoadHalf(from);
+        if constexpr (sizeof(Pixel) == 1) {
+            const __m256i wide = _mm256_cvtepu8_epi16(pixels);
+            Store(to, _mm256_or_si256(wide, _mm256_slli_epi16(wide, 8)));
+        } else {
+            const __m256i wide = _mm256_cvtepu16_epi32(pixels);
+            Store(to, _mm256_or_si256(wide, _mm256_slli_epi32(wide, 16)));
+        }
+    }
+    DoubledRowPortable(to, from, count % halfLanes<Pixel>);
+}
+
+template <typename Pixel, bool keyed>
+ROW_LOOP void ShuffledOne(Pixel* to, const Pixel* from, const ShuffledColumns& columns, uint32_t vector, __m256i keys)
+{
+    const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(columns.masks[vector]));
+    const __m128i pixels = _mm_shuffle_epi8(LoadHalf(from + columns.offsets[vector]), mask);
+    if constexpr (keyed)
+        StoreUnlessKey(to + columns.starts[vector], pixels, _mm256_castsi256_si128(keys));
+    else
+        StoreHalf(to + columns.starts[vector], pixels);
+}
+
+// Two vectors of the plan side by side make one store, but for the last,
+// which may overlap the one before it. Their masks lie together, 32-byte
+// aligned from an even vector on. The count is read once: the stores could
+// be to the plan's memory for all the compiler knows.
+template <typename Pixel, bool keyed>
+ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
+{
+    const __m256i keys = Broadcast(key);
+    const uint32_t vectors = columns.vectors;
+    uint32_t vector = 0;
+#pragma GCC unroll 2
+    for (; vector + 2 < vectors; vector += 2) {
+        const __m256i mask = _mm256_load_si256(reinterpret_cast<const __m256i*>(columns.masks[vector]));
+        const __m256i sources = _mm256_inserti128_si256(_mm256_castsi128_si256(LoadHalf(from + columns.offsets[vector])),
+                                                        LoadHalf(from + columns.offsets[vector + 1]), 1);
+        const __m256i pixels = _mm256_shuffle_epi8(sources, mask);
+        if constexpr (keyed)
+            StoreUnlessKey(to + columns.starts[vector], pixels, keys);
+        else
+            Store(to + columns.starts[vector], pixels);
+    }
+    for (; vector < vectors; ++vector)
+        ShuffledOne<Pixel, keyed>(to, from, columns, vector, keys);
+}
+
+template <typename Pixel>
+void Shuffled(Pixel* to, const Pixel* from, const ShuffledColumns& columns)
+{
+    ShuffledRow<Pixel, false>(to, from, columns, Pixel());
+}
+
+template <typename Pixel>
+void ShuffledKeyed(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
+{
+    ShuffledRow<Pixel, true>(to, from, columns, key);
+}
+
+template <typename Pixel>
+constexpr BlitRowKernels<Pixel> RowKernelsOf(void (*fill)(Pixel*, uint32_t, Pixel))
+{
+    return {fill,           KeyedForward<Pixel>, KeyedBackward<Pixel>, Mirrored<Pixel>, MirroredKeyed<Pixel>,
+            Doubled<Pixel>, Shuffled<Pixel>,     ShuffledKeyed<Pixel>};
+}
+
+}
+
+constinit const BlitRowKernels<uint8_t> avx2RowKernels8 = RowKernelsOf<uint8_t>(FillRowPortable<uint8_t>);
+constinit const BlitRowKernels<uint16_t> avx2RowKernels16 = RowKernelsOf<uint16_t>(FillRow);
+
+#pragma GCC pop_options
