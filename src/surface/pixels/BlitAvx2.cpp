@@ -94,19 +94,37 @@ __m256i Reversed(__m256i pixels)
     return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(pixels, order), _MM_SHUFFLE(1, 0, 3, 2));
 }
 
-// Fills are the same pixels whatever the order, so a row's last vector may
-// cover pixels already written.
-void FillRow(uint16_t* row, uint32_t count, uint16_t colour)
+// The colour as it lies from an even address on: from an odd one, a 16-bit
+// colour's bytes come the other way round.
+template <typename Pixel>
+__m256i ColoursFrom(Pixel colour, bool oddAddress)
 {
-    if (count < lanes<uint16_t>) {
+    if constexpr (sizeof(Pixel) == 2)
+        if (oddAddress)
+            return Broadcast(Pixel(colour >> 8 | colour << 8));
+    return Broadcast(colour);
+}
+
+// Stores within one cache line each run at about twice the speed of stores
+// across two, so all but a row's first and last vectors are stored on 32-byte
+// boundaries. Fills are the same pixels whatever the order, so those two may
+// cover pixels the others write too.
+template <typename Pixel>
+void FillRow(Pixel* row, uint32_t count, Pixel colour)
+{
+    if (count < lanes<Pixel>) {
         FillRowPortable(row, count, colour);
         return;
     }
+    uint8_t* const first = reinterpret_cast<uint8_t*>(row);
+    uint8_t* const last = first + (size_t(count) * sizeof(Pixel) - 32);
     const __m256i colours = Broadcast(colour);
-    uint16_t* const last = row + (count - lanes<uint16_t>);
+    const __m256i alignedColours = ColoursFrom(colour, reinterpret_cast<uintptr_t>(first) % 2 != 0);
+    Store(first, colours);
+    uint8_t* out = first + (32 - reinterpret_cast<uintptr_t>(first) % 32);
 #pragma GCC unroll 4
-    for (; row < last; row += lanes<uint16_t>)
-        Store(row, colours);
+    for (; out < last; out += 32)
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out), alignedColours);
     Store(last, colours);
 }
 
@@ -203,7 +221,7 @@ void Doubled(Pixel* to, const Pixel* from, uint32_t count)
 template <typename Pixel, bool keyed>
 ROW_LOOP void ShuffledOne(Pixel* to, const Pixel* from, const ShuffledColumns& columns, uint32_t vector, __m256i keys)
 {
-    const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(columns.masks[vector]));
+    const __m128i mask = LoadHalf(columns.masks[vector]);
     const __m128i pixels = _mm_shuffle_epi8(LoadHalf(from + columns.offsets[vector]), mask);
     if constexpr (keyed)
         StoreUnlessKey(to + columns.starts[vector], pixels, _mm256_castsi256_si128(keys));
@@ -212,9 +230,9 @@ ROW_LOOP void ShuffledOne(Pixel* to, const Pixel* from, const ShuffledColumns& c
 }
 
 // Two vectors of the plan side by side make one store, but for the last,
-// which may overlap the one before it. Their masks lie together, 32-byte
-// aligned from an even vector on. The count is read once: the stores could
-// be to the plan's memory for all the compiler knows.
+// which may overlap the one before it. Their masks lie together. The count
+// is read once: the stores could be to the plan's memory for all the compiler
+// knows.
 template <typename Pixel, bool keyed>
 ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
 {
@@ -223,9 +241,10 @@ ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& c
     uint32_t vector = 0;
 #pragma GCC unroll 2
     for (; vector + 2 < vectors; vector += 2) {
-        const __m256i mask = _mm256_load_si256(reinterpret_cast<const __m256i*>(columns.masks[vector]));
-        const __m256i sources = _mm256_inserti128_si256(_mm256_castsi128_si256(LoadHalf(from + columns.offsets[vector])),
-                                                        LoadHalf(from + columns.offsets[vector + 1]), 1);
+        const __m256i mask = Load(columns.masks[vector]);
+        const __m256i sources =
+            _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(from + columns.offsets[vector + 1]),
+                                reinterpret_cast<const __m128i*>(from + columns.offsets[vector]));
         const __m256i pixels = _mm256_shuffle_epi8(sources, mask);
         if constexpr (keyed)
             StoreUnlessKey(to + columns.starts[vector], pixels, keys);
@@ -257,7 +276,7 @@ constexpr BlitRowKernels<Pixel> RowKernelsOf(void (*fill)(Pixel*, uint32_t, Pixe
 
 }
 
-constinit const BlitRowKernels<uint8_t> avx2RowKernels8 = RowKernelsOf<uint8_t>(FillRowPortable<uint8_t>);
-constinit const BlitRowKernels<uint16_t> avx2RowKernels16 = RowKernelsOf<uint16_t>(FillRow);
+constinit const BlitRowKernels<uint8_t> avx2RowKernels8 = RowKernelsOf<uint8_t>(FillRow<uint8_t>);
+constinit const BlitRowKernels<uint16_t> avx2RowKernels16 = RowKernelsOf<uint16_t>(FillRow<uint16_t>);
 
 #pragma GCC pop_options

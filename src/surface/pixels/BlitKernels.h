@@ -15,6 +15,8 @@ struct ShuffledColumns {
     uint32_t vectors;
     uint32_t starts[maxVectors];
     uint32_t offsets[maxVectors];
+    // Aligned for speed only: the loops load them as unaligned vectors, since
+    // a plan lives on the stack, which 64-bit Windows keeps only 16-byte aligned.
     alignas(32) uint8_t masks[maxVectors][bytes];
 };
 

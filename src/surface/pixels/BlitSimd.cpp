@@ -245,7 +245,7 @@ ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& c
     const uint32_t vectors = columns.vectors;
 #pragma GCC unroll 2
     for (uint32_t vector = 0; vector < vectors; ++vector) {
-        const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(columns.masks[vector]));
+        const __m128i mask = LoadVector(columns.masks[vector]);
         const __m128i pixels = _mm_shuffle_epi8(LoadVector(from + columns.offsets[vector]), mask);
         if constexpr (keyed)
             StoreUnlessKey<Lanes>(to + columns.starts[vector], pixels, keys);

@@ -549,6 +549,26 @@ TEST(BlitFill16, AnOddWidthLeavesTheNextPixelAlone)
     SelectBlitKernels(BestBlitKernels());
 }
 
+// The vector fills store most of a row on vector boundaries, which a row of
+// 16-bit pixels at an odd address reaches half-way through a pixel.
+TEST(BlitFill16, ARowAtAnOddAddressKeepsItsByteOrder)
+{
+    for (BlitKernels kernels : AvailableKernels()) {
+        SelectBlitKernels(kernels);
+        for (uint32_t width = 1; width <= 80; ++width) {
+            std::vector<uint8_t> bytes(2 * width + 2, 0xAA);
+            FillRect16({bytes.data() + 1, ptrdiff_t(2 * width)}, {0, 0, width, 1}, 0x1234);
+            std::vector<uint8_t> expected(bytes.size(), 0xAA);
+            for (uint32_t pixel = 0; pixel < width; ++pixel) {
+                expected[1 + 2 * pixel] = 0x34;
+                expected[2 + 2 * pixel] = 0x12;
+            }
+            ASSERT_EQ(expected, bytes) << "kernels " << int(kernels) << ", width " << width;
+        }
+    }
+    SelectBlitKernels(BestBlitKernels());
+}
+
 // Only copies that overlap and cannot be ordered set their source aside.
 TYPED_TEST(Blit, WithoutMemoryOnlyUnorderableOverlapsFail)
 {
