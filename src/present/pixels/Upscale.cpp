@@ -80,8 +80,8 @@ public:
         const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
         for (uint32_t group = 0; group < groups; ++group)
             groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
-        if (cutIntoChunks && whole_ >= 1 && whole_ <= 3 && columns_.count >= chunkPixels &&
-            OutputColumns() >= chunkPixels)
+        if (cutIntoChunks && whole_ >= 1 && whole_ <= 3 && columns_.count >= partPixels &&
+            OutputColumns() >= ChunkPixels<Pixel>)
             CutIntoChunks();
     }
 
@@ -95,9 +95,10 @@ public:
 
 private:
     static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
-    static constexpr uint32_t maxChunks = maxOutputColumns / chunkPixels;
+    static constexpr uint32_t maxParts = maxOutputColumns / partPixels;
+    static constexpr uint32_t partsPerChunk = ChunkPixels<Pixel> / partPixels;
 
-    // Each chunk reads the eight columns from the first one it shows, or the
+    // Each part reads the eight columns from the first one it shows, or the
     // strip's last eight: its pixels lie at most seven columns apart, since
     // every column is at least one output column wide.
     void CutIntoChunks()
@@ -112,18 +113,22 @@ private:
                 rightValue[output] = place >= (width + 1) / 2;
             }
         }
-        chunks_ = {(output + chunkPixels - 1) / chunkPixels, output - chunkPixels, chunkBase_, chunkControl_};
+        constexpr uint32_t pixels = ChunkPixels<Pixel>;
+        chunks_ = {(output + pixels - 1) / pixels, output - pixels, partBase_, control_};
         for (uint32_t chunk = 0; chunk < chunks_.count; ++chunk) {
-            const uint32_t start = std::min(chunk * chunkPixels, chunks_.lastStart);
-            const uint32_t base = std::min<uint32_t>(sourceColumn[start], columns_.count - chunkPixels);
-            chunkBase_[chunk] = base;
-            for (uint32_t lane = 0; lane < chunkPixels; ++lane)
-                SetChunkControl(chunkControl_[chunk], lane, sourceColumn[start + lane] - base,
-                                rightValue[start + lane]);
+            const uint32_t start = std::min(chunk * pixels, chunks_.lastStart);
+            for (uint32_t part = 0; part < partsPerChunk; ++part) {
+                const uint32_t first = start + part * partPixels;
+                const uint32_t base = std::min<uint32_t>(sourceColumn[first], columns_.count - partPixels);
+                partBase_[chunk * partsPerChunk + part] = base;
+                for (uint32_t lane = 0; lane < partPixels; ++lane)
+                    SetControl(control_ + chunk * ChunkControlBytes<Pixel>, part * partPixels + lane,
+                               sourceColumn[first + lane] - base, rightValue[first + lane]);
+            }
         }
     }
 
-    static void SetChunkControl(uint8_t (&control)[32], uint32_t lane, uint32_t offset, bool right)
+    static void SetControl(uint8_t* control, uint32_t lane, uint32_t offset, bool right)
     {
         if constexpr (sizeof(Pixel) == 4) {
             const uint32_t index = offset | (right ? 0x80000000u : 0u);
@@ -133,8 +138,8 @@ private:
             const uint8_t none = 0x80;
             control[2 * lane] = right ? none : from;
             control[2 * lane + 1] = right ? none : uint8_t(from + 1);
-            control[16 + 2 * lane] = right ? from : none;
-            control[16 + 2 * lane + 1] = right ? uint8_t(from + 1) : none;
+            control[32 + 2 * lane] = right ? from : none;
+            control[32 + 2 * lane + 1] = right ? uint8_t(from + 1) : none;
         }
     }
 
@@ -153,8 +158,8 @@ private:
     uint8_t extra_[stripColumns];
     uint8_t groupExtras_[stripColumns];
     OutputChunks chunks_ = {};
-    uint32_t chunkBase_[maxChunks];
-    alignas(32) uint8_t chunkControl_[maxChunks][32];
+    uint32_t partBase_[maxParts];
+    alignas(32) uint8_t control_[maxParts * 32];
 };
 
 // 16-bit rows are read where they are.
@@ -177,8 +182,9 @@ private:
 
 // 8-bit rows are looked up in the colour table once each, together with the
 // columns beside the strip that its edge pixels read, and kept while the rows
-// next to them still need them. Rows are asked for in rising order, so the
-// lowest row kept is the one to replace.
+// next to them still need them: the three a rule row reads and one read
+// ahead. Rows are asked for in rising order, so the lowest row kept is the
+// one to replace.
 class SourceRows8 {
 public:
     SourceRows8(const uint8_t* pixels, ptrdiff_t pitch, const uint32_t* colours, uint32_t frameWidth,
@@ -207,7 +213,7 @@ public:
     }
 
 private:
-    static constexpr uint32_t rowCount = 3;
+    static constexpr uint32_t rowCount = 4;
 
     // Four indices per load: the lookups, not the loop, should set the pace.
     void Expand(uint32_t y, uint32_t* out) const
@@ -263,10 +269,6 @@ struct RowKernels {
 template <typename Pixel>
 RowKernels<Pixel> ChooseKernels(const ColumnWidths& widths)
 {
-    if (selectedKernels == UpscaleKernels::Avx2 && widths.chunks) {
-        const PermutingKernels<Pixel> permuting = PermutingKernelsAvx2<Pixel>();
-        return {permuting.blockRows, permuting.spread};
-    }
     if (selectedKernels >= UpscaleKernels::Ssse3) {
         const ShufflingKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(widths.whole);
         if (shuffling.blockRows)
@@ -310,18 +312,28 @@ void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>&
     RepeatRow(lower, height - upperRows);
 }
 
-template <typename Pixel, typename SourceRows>
-void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
+template <typename Pixel>
+StripOutput FirstOutputRow(const ScaleGeometry& geometry, const PixelRect& strip, const StripPlan<Pixel>& plan,
+                           Pixel* output)
 {
-    const StripPlan<Pixel> plan(geometry, strip, selectedKernels == UpscaleKernels::Avx2);
+    const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
+    return {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
+                ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
+            geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
+}
+
+bool RuleApplies(const ScaleGeometry& geometry)
+{
+    return geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
+}
+
+template <typename Pixel, typename SourceRows>
+void ScaleStripInTurn(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
+                      const StripPlan<Pixel>& plan, StripOutput out)
+{
     const ColumnWidths widths = plan.Widths();
     const RowKernels<Pixel> kernels = ChooseKernels<Pixel>(widths);
-    const bool ruleApplies =
-        geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
-    const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
-    StripOutput out = {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
-                           ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
-                       geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
+    const bool ruleApplies = RuleApplies(geometry);
     RuleValues<Pixel> values;
     BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
     for (uint32_t y = strip.top; y < strip.bottom; ++y) {
@@ -338,6 +350,78 @@ void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRe
         }
         out.row = RowBelow(out, height);
     }
+}
+
+// A source row's output rows, laid out from these values when the next row's
+// have been found. Without `lowerLeft`, every output row is the upper one.
+template <typename Pixel>
+struct PendingRows {
+    const Pixel* upperLeft;
+    const Pixel* upperRight;
+    const Pixel* lowerLeft;
+    const Pixel* lowerRight;
+    StripOutput out;
+    uint32_t height;
+};
+
+template <typename Pixel>
+void WritePendingRows(const PermutingKernels<Pixel>& kernels, const ColumnWidths& widths,
+                      const PendingRows<Pixel>& rows)
+{
+    if (rows.height == 0)
+        return;
+    const uint32_t upperRows = rows.lowerLeft ? (rows.height + 1) / 2 : rows.height;
+    kernels.layOut(rows.upperLeft, rows.upperRight, widths, reinterpret_cast<Pixel*>(rows.out.row));
+    RepeatRow(rows.out, upperRows);
+    if (upperRows == rows.height)
+        return;
+    const StripOutput lower = {RowBelow(rows.out, upperRows), rows.out.pitch, rows.out.rowBytes};
+    kernels.layOut(rows.lowerLeft, rows.lowerRight, widths, reinterpret_cast<Pixel*>(lower.row));
+    RepeatRow(lower, rows.height - upperRows);
+}
+
+// Every source row gives at least one output row here. Rows are read two
+// ahead, so that an expanded 8-bit row has reached the cache before the
+// rule reads it; the two sets of values alternate between rule rows.
+template <typename Pixel, typename SourceRows>
+void ScaleStripPermuting(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
+                         const StripPlan<Pixel>& plan, StripOutput out)
+{
+    const ColumnWidths widths = plan.Widths();
+    const PermutingKernels<Pixel> kernels = PermutingKernelsAvx2<Pixel>();
+    RuleValues<Pixel> values[2];
+    uint32_t nextValues = 0;
+    PendingRows<Pixel> pending = {};
+    BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
+    for (uint32_t y = strip.top; y < strip.bottom; ++y) {
+        if (y + 2 < geometry.sourceHeight)
+            source.Row(y + 2);
+        const uint32_t height = rows.Whole() + rows.NextExtra();
+        const Pixel* current = source.Row(y);
+        PendingRows<Pixel> next = {current, current, nullptr, nullptr, out, height};
+        if (y != 0 && y + 1 != geometry.sourceHeight) {
+            RuleValues<Pixel>& found = values[nextValues];
+            nextValues ^= 1;
+            kernels.rule({source.Row(y - 1), current, source.Row(y + 1)}, plan.Columns(), height > 1, found);
+            next = {found.upperLeft, found.upperRight, found.lowerLeft, found.lowerRight, out, height};
+        }
+        WritePendingRows(kernels, widths, pending);
+        pending = next;
+        out.row = RowBelow(out, height);
+    }
+    WritePendingRows(kernels, widths, pending);
+}
+
+template <typename Pixel, typename SourceRows>
+void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
+{
+    const bool permuting = selectedKernels == UpscaleKernels::Avx2 && RuleApplies(geometry);
+    const StripPlan<Pixel> plan(geometry, strip, permuting);
+    const StripOutput out = FirstOutputRow(geometry, strip, plan, output);
+    if (permuting && plan.Widths().chunks)
+        ScaleStripPermuting(source, geometry, strip, plan, out);
+    else
+        ScaleStripInTurn(source, geometry, strip, plan, out);
 }
 
 // Strips bound the buffers a row needs, so any frame width is served without

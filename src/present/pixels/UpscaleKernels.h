@@ -30,21 +30,28 @@ struct StripColumns {
     uint32_t interiorEnd;
 };
 
-// A strip's output row cut into chunks of `chunkPixels` pixels, for the
-// permuting kernels: chunk k starts at output column min(k * chunkPixels,
-// `lastStart`), so the last one may overlap the one before, and takes its
-// pixels from the `chunkPixels` strip columns from `base[k]` on, laid out by
-// the 32 bytes of `control[k]`. For 32-bit pixels these are permute indices,
-// the sign bit choosing the right value over the left; for 16-bit pixels a
-// byte shuffle of the left values and then one of the right values, each
-// zeroing the pixels the other fills.
-constexpr uint32_t chunkPixels = 8;
+// A strip's output row cut into chunks of 32 bytes for the permuting
+// kernels: chunk k starts at output column min(k * ChunkPixels, `lastStart`),
+// so the last one may overlap the one before. Each part of eight pixels of a
+// chunk takes them from the eight strip columns from its `base` on (bases in
+// order, one per part), as its chunk's `ChunkControlBytes` of `control` lay
+// them out. For 32-bit pixels these are permute indices, the sign bit
+// choosing the right value over the left; for 16-bit pixels byte shuffles of
+// the left values of both parts and then of their right values, each zeroing
+// the pixels the other fills.
+constexpr uint32_t partPixels = 8;
+
+template <typename Pixel>
+constexpr uint32_t ChunkPixels = 32 / sizeof(Pixel);
+
+template <typename Pixel>
+constexpr uint32_t ChunkControlBytes = ChunkPixels<Pixel> / partPixels * 32;
 
 struct OutputChunks {
     uint32_t count;
     uint32_t lastStart;
     const uint32_t* base;
-    const uint8_t (*control)[32];
+    const uint8_t* control;
 };
 
 // Output columns per source column of a strip: `whole` plus the column's byte
@@ -125,13 +132,17 @@ constexpr uint32_t ShuffleGroupColumns(uint32_t whole, uint32_t pixelBytes)
 }
 
 // The AVX2 kernels, which find the rule's values for both rows of a block in
-// one pass and lay rows out chunk by chunk with permutes. They need the
-// strip's output chunks: at least `chunkPixels` columns and output columns,
-// each column one to four output columns wide.
+// one pass and lay rows out chunk by chunk with permutes. Laying out reads
+// what finding the values wrote, so it is done a row later, once the stores
+// have reached the cache. They need the strip's output chunks: at least
+// `partPixels` columns and a chunk of output columns, each column one to four
+// output columns wide.
 template <typename Pixel>
 struct PermutingKernels {
-    BlockRowsKernel<Pixel> blockRows;
-    SpreadRowKernel<Pixel> spread;
+    // The lower rows' values too when `bothHalves`.
+    void (*rule)(const NeighbourRows<Pixel>& rows, const StripColumns& columns, bool bothHalves,
+                 RuleValues<Pixel>& values);
+    SpreadRowKernel<Pixel> layOut;
 };
 template <typename Pixel>
 PermutingKernels<Pixel> PermutingKernelsAvx2();
