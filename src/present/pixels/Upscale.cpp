@@ -1,9 +1,9 @@
 #include "present/pixels/Upscale.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
+#include "present/pixels/Expand.h"
 #include "present/pixels/UpscaleKernels.h"
 #include "surface/pixels/ProcessorFeatures.h"
 
@@ -215,22 +215,9 @@ public:
 private:
     static constexpr uint32_t rowCount = 4;
 
-    // Four indices per load: the lookups, not the loop, should set the pace.
     void Expand(uint32_t y, uint32_t* out) const
     {
-        static_assert(std::endian::native == std::endian::little);
-        const uint8_t* in = pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_;
-        const uint8_t* const end = in + (endColumn_ - firstColumn_);
-        for (; end - in >= 4; in += 4, out += 4) {
-            uint32_t four;
-            std::memcpy(&four, in, sizeof(four));
-            out[0] = colours_[four & 0xFF];
-            out[1] = colours_[(four >> 8) & 0xFF];
-            out[2] = colours_[(four >> 16) & 0xFF];
-            out[3] = colours_[four >> 24];
-        }
-        for (; in != end; ++in, ++out)
-            *out = colours_[*in];
+        ExpandRow8(pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_, endColumn_ - firstColumn_, colours_, out);
     }
 
     const uint8_t* pixels_;
