@@ -88,7 +88,8 @@ public:
     const StripColumns& Columns() const { return columns_; }
     ColumnWidths Widths() const
     {
-        return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_, chunks_.count ? &chunks_ : nullptr};
+        return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_,
+                chunks_.count ? &chunks_ : nullptr};
     }
     uint32_t OutputLeft() const { return outputLeft_; }
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
