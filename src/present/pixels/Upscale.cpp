@@ -63,7 +63,7 @@ private:
 template <typename Pixel>
 class StripPlan {
 public:
-    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip, bool cutIntoChunks)
+    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip, UpscaleKernels permuting)
         : columns_{strip.right - strip.left, strip.left == 0 ? 1u : 0u, strip.right - strip.left},
           outputLeft_(ScaledPosition(strip.left, geometry.outputWidth, geometry.sourceWidth)),
           outputRight_(ScaledPosition(strip.right, geometry.outputWidth, geometry.sourceWidth))
@@ -80,9 +80,15 @@ public:
         const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
         for (uint32_t group = 0; group < groups; ++group)
             groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
-        if (cutIntoChunks && whole_ >= 1 && whole_ <= 3 && columns_.count >= partPixels &&
-            OutputColumns() >= ChunkPixels<Pixel>)
-            CutIntoChunks();
+        if (whole_ < 1 || whole_ > 3)
+            return;
+        if (permuting == UpscaleKernels::Avx512 && Fits<Avx512Chunks<Pixel>>()) {
+            CutIntoChunks<Avx512Chunks<Pixel>>();
+            permuting_ = UpscaleKernels::Avx512;
+        } else if (permuting >= UpscaleKernels::Avx2 && Fits<Avx2Chunks<Pixel>>()) {
+            CutIntoChunks<Avx2Chunks<Pixel>>();
+            permuting_ = UpscaleKernels::Avx2;
+        }
     }
 
     const StripColumns& Columns() const { return columns_; }
@@ -91,17 +97,18 @@ public:
         return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_,
                 chunks_.count ? &chunks_ : nullptr};
     }
+    // The permuting level the chunks were cut for; Portable when they were not.
+    UpscaleKernels Permuting() const { return permuting_; }
     uint32_t OutputLeft() const { return outputLeft_; }
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
 
 private:
     static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
-    static constexpr uint32_t maxParts = maxOutputColumns / partPixels;
-    static constexpr uint32_t partsPerChunk = ChunkPixels<Pixel> / partPixels;
 
-    // Each part reads the eight columns from the first one it shows, or the
-    // strip's last eight: its pixels lie at most seven columns apart, since
-    // every column is at least one output column wide.
+    // Each part reads the columns from the first one it shows, or the strip's
+    // last ones: its pixels lie at most a part's width apart, since every
+    // column is at least one output column wide.
+    template <typename Chunks>
     void CutIntoChunks()
     {
         uint16_t sourceColumn[maxOutputColumns];
@@ -114,22 +121,28 @@ private:
                 rightValue[output] = place >= (width + 1) / 2;
             }
         }
-        constexpr uint32_t pixels = ChunkPixels<Pixel>;
-        chunks_ = {(output + pixels - 1) / pixels, output - pixels, partBase_, control_};
+        constexpr uint32_t partsPerChunk = Chunks::pixels / Chunks::partPixels;
+        chunks_ = {(output + Chunks::pixels - 1) / Chunks::pixels, output - Chunks::pixels, partBase_, control_};
         for (uint32_t chunk = 0; chunk < chunks_.count; ++chunk) {
-            const uint32_t start = std::min(chunk * pixels, chunks_.lastStart);
+            const uint32_t start = std::min(chunk * Chunks::pixels, chunks_.lastStart);
             for (uint32_t part = 0; part < partsPerChunk; ++part) {
-                const uint32_t first = start + part * partPixels;
-                const uint32_t base = std::min<uint32_t>(sourceColumn[first], columns_.count - partPixels);
+                const uint32_t first = start + part * Chunks::partPixels;
+                const uint32_t base = std::min<uint32_t>(sourceColumn[first], columns_.count - Chunks::partPixels);
                 partBase_[chunk * partsPerChunk + part] = base;
-                for (uint32_t lane = 0; lane < partPixels; ++lane)
-                    SetControl(control_ + chunk * ChunkControlBytes<Pixel>, part * partPixels + lane,
+                for (uint32_t lane = 0; lane < Chunks::partPixels; ++lane)
+                    SetControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels + lane,
                                sourceColumn[first + lane] - base, rightValue[first + lane]);
             }
         }
     }
 
-    static void SetControl(uint8_t* control, uint32_t lane, uint32_t offset, bool right)
+    template <typename Chunks>
+    bool Fits() const
+    {
+        return columns_.count >= Chunks::partPixels && OutputColumns() >= Chunks::pixels;
+    }
+
+    static void SetControl(Avx2Chunks<Pixel>, uint8_t* control, uint32_t lane, uint32_t offset, bool right)
     {
         if constexpr (sizeof(Pixel) == 4) {
             const uint32_t index = offset | (right ? 0x80000000u : 0u);
@@ -142,6 +155,12 @@ private:
             control[32 + 2 * lane] = right ? from : none;
             control[32 + 2 * lane + 1] = right ? uint8_t(from + 1) : none;
         }
+    }
+
+    static void SetControl(Avx512Chunks<Pixel>, uint8_t* control, uint32_t lane, uint32_t offset, bool right)
+    {
+        const Pixel index = static_cast<Pixel>(offset + (right ? Avx512Chunks<Pixel>::pixels : 0));
+        std::memcpy(control + sizeof(Pixel) * lane, &index, sizeof(index));
     }
 
     static uint8_t PackGroup(const uint8_t* extra, uint32_t columns)
@@ -159,8 +178,10 @@ private:
     uint8_t extra_[stripColumns];
     uint8_t groupExtras_[stripColumns];
     OutputChunks chunks_ = {};
-    uint32_t partBase_[maxParts];
-    alignas(32) uint8_t control_[maxParts * 32];
+    UpscaleKernels permuting_ = UpscaleKernels::Portable;
+    // At most four control bytes per output pixel, in either layout.
+    uint32_t partBase_[maxOutputColumns / Avx2Chunks<Pixel>::partPixels];
+    alignas(64) uint8_t control_[maxOutputColumns * 4];
 };
 
 // 16-bit rows are read where they are.
@@ -376,7 +397,9 @@ void ScaleStripPermuting(SourceRows& source, const ScaleGeometry& geometry, cons
                          const StripPlan<Pixel>& plan, StripOutput out)
 {
     const ColumnWidths widths = plan.Widths();
-    const PermutingKernels<Pixel> kernels = PermutingKernelsAvx2<Pixel>();
+    const PermutingKernels<Pixel> kernels = plan.Permuting() == UpscaleKernels::Avx512
+                                                ? PermutingKernelsAvx512<Pixel>()
+                                                : PermutingKernelsAvx2<Pixel>();
     RuleValues<Pixel> values[2];
     uint32_t nextValues = 0;
     PendingRows<Pixel> pending = {};
@@ -403,10 +426,10 @@ void ScaleStripPermuting(SourceRows& source, const ScaleGeometry& geometry, cons
 template <typename Pixel, typename SourceRows>
 void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
 {
-    const bool permuting = selectedKernels == UpscaleKernels::Avx2 && RuleApplies(geometry);
-    const StripPlan<Pixel> plan(geometry, strip, permuting);
+    const bool permuting = selectedKernels >= UpscaleKernels::Avx2 && RuleApplies(geometry);
+    const StripPlan<Pixel> plan(geometry, strip, permuting ? selectedKernels : UpscaleKernels::Portable);
     const StripOutput out = FirstOutputRow(geometry, strip, plan, output);
-    if (permuting && plan.Widths().chunks)
+    if (plan.Permuting() != UpscaleKernels::Portable)
         ScaleStripPermuting(source, geometry, strip, plan, out);
     else
         ScaleStripInTurn(source, geometry, strip, plan, out);
@@ -472,6 +495,8 @@ PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)
 
 UpscaleKernels BestUpscaleKernels()
 {
+    if (ProcessorHasAvx512bw())
+        return UpscaleKernels::Avx512;
     if (ProcessorHasAvx2())
         return UpscaleKernels::Avx2;
     if (ProcessorHasSsse3())

@@ -12,9 +12,6 @@
 
 namespace {
 
-template <typename Pixel>
-constexpr uint32_t lanes = 32 / sizeof(Pixel);
-
 __m256i Load(const void* from)
 {
     return _mm256_loadu_si256(static_cast<const __m256i*>(from));
@@ -23,6 +20,11 @@ __m256i Load(const void* from)
 void Store(void* to, __m256i value)
 {
     _mm256_storeu_si256(static_cast<__m256i*>(to), value);
+}
+
+__m128i LoadHalf(const void* from)
+{
+    return _mm_loadu_si128(static_cast<const __m128i*>(from));
 }
 
 template <typename Pixel>
@@ -39,137 +41,73 @@ __m256i Select(__m256i mask, __m256i ifSet, __m256i otherwise)
     return _mm256_blendv_epi8(otherwise, ifSet, mask);
 }
 
-template <typename Pixel>
-struct RuleOutputs {
-    Pixel* upperLeft;
-    Pixel* upperRight;
-    Pixel* lowerLeft;
-    Pixel* lowerRight;
-};
-
-// Both halves of the rule from one set of loads and four comparisons, without
-// branches, so that noise costs what a flat area does. The lower half is the
-// upper one with the vertical neighbours swapped, which swaps the comparisons
-// in pairs and lets the two halves share their unions.
-template <typename Pixel, bool bothHalves>
-void RuleVector(const NeighbourRows<Pixel>& rows, uint32_t column, const RuleOutputs<Pixel>& out)
-{
-    const Pixel* centre = rows.current + column;
-    const __m256i above = Load(rows.vertical + column);
-    const __m256i below = Load(rows.opposite + column);
-    const __m256i own = Load(centre);
-    const __m256i left = Load(centre - 1);
-    const __m256i right = Load(centre + 1);
-    const __m256i leftAbove = Equal<Pixel>(left, above);
-    const __m256i leftBelow = Equal<Pixel>(left, below);
-    const __m256i rightAbove = Equal<Pixel>(right, above);
-    const __m256i rightBelow = Equal<Pixel>(right, below);
-    const __m256i leftBelowOrRightAbove = _mm256_or_si256(leftBelow, rightAbove);
-    const __m256i leftAboveOrRightBelow = _mm256_or_si256(leftAbove, rightBelow);
-    Store(out.upperLeft + column, Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own));
-    Store(out.upperRight + column, Select(_mm256_andnot_si256(leftAboveOrRightBelow, rightAbove), above, own));
-    if constexpr (bothHalves) {
-        Store(out.lowerLeft + column, Select(_mm256_andnot_si256(leftAboveOrRightBelow, leftBelow), below, own));
-        Store(out.lowerRight + column,
-              Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own));
-    }
-}
-
-// The last vector may overlap the one before: it finds the same values again.
-// Rows and outputs are copies, so that the stores need not be taken to change
-// them.
-template <typename Pixel, bool bothHalves>
-void RuleInterior(const NeighbourRows<Pixel> rows, uint32_t begin, uint32_t end, const RuleOutputs<Pixel> out)
-{
-    uint32_t column = begin;
-    for (; end - column > lanes<Pixel>; column += lanes<Pixel>)
-        RuleVector<Pixel, bothHalves>(rows, column, out);
-    RuleVector<Pixel, bothHalves>(rows, end - lanes<Pixel>, out);
-}
-
-template <typename Pixel>
-void RuleColumnsInTurn(const NeighbourRows<Pixel>& rows, uint32_t begin, uint32_t end, bool bothHalves,
-                       const RuleOutputs<Pixel>& out)
-{
-    RuleColumns(rows, begin, end, out.upperLeft, out.upperRight);
-    if (bothHalves)
-        RuleColumns({rows.opposite, rows.current, rows.vertical}, begin, end, out.lowerLeft, out.lowerRight);
-}
-
-template <typename Pixel>
-void KeepEdgeColumns(const Pixel* current, const StripColumns& columns, Pixel* left, Pixel* right)
-{
-    KeepColumns(current, 0, columns.interiorBegin, left, right);
-    KeepColumns(current, columns.interiorEnd, columns.count, left, right);
-}
-
-template <typename Pixel>
-void RuleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, bool bothHalves,
-              RuleValues<Pixel>& values)
-{
-    const RuleOutputs<Pixel> out = {values.upperLeft, values.upperRight, values.lowerLeft, values.lowerRight};
-    const uint32_t begin = columns.interiorBegin;
-    const uint32_t end = columns.interiorEnd;
-    if (end - begin < lanes<Pixel>)
-        RuleColumnsInTurn(rows, begin, end, bothHalves, out);
-    else if (bothHalves)
-        RuleInterior<Pixel, true>(rows, begin, end, out);
-    else
-        RuleInterior<Pixel, false>(rows, begin, end, out);
-    KeepEdgeColumns(rows.current, columns, values.upperLeft, values.upperRight);
-    if (bothHalves)
-        KeepEdgeColumns(rows.current, columns, values.lowerLeft, values.lowerRight);
-}
-
-// A 32-bit chunk takes its pixels from eight columns' left and right values.
-void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint32_t* base, const uint8_t* control,
-                 uint32_t* output)
-{
-    const __m256i indices = Load(control);
-    const __m256 lefts = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(left + *base), indices));
-    const __m256 rights = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(right + *base), indices));
-    Store(output, _mm256_castps_si256(_mm256_blendv_ps(lefts, rights, _mm256_castsi256_ps(indices))));
-}
-
-// A 16-bit chunk's two parts each from their own eight columns.
+// A 16-bit chunk's two parts, each from its own eight columns.
 __m256i LoadParts(const uint16_t* values, const uint32_t* base)
 {
-    const __m128i low = _mm_loadu_si128(static_cast<const __m128i*>(static_cast<const void*>(values + base[0])));
-    const __m128i high = _mm_loadu_si128(static_cast<const __m128i*>(static_cast<const void*>(values + base[1])));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(LoadHalf(values + base[0])), LoadHalf(values + base[1]), 1);
 }
 
-void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint32_t* base, const uint8_t* control,
-                 uint16_t* output)
-{
-    const __m256i lefts = _mm256_shuffle_epi8(LoadParts(left, base), Load(control));
-    const __m256i rights = _mm256_shuffle_epi8(LoadParts(right, base), Load(control + 32));
-    Store(output, _mm256_or_si256(lefts, rights));
-}
+struct Avx2Vectors {
+    template <typename Pixel>
+    static constexpr uint32_t lanes = 32 / sizeof(Pixel);
 
-template <typename Pixel>
-void LayOutRow(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output)
-{
-    constexpr uint32_t parts = ChunkPixels<Pixel> / partPixels;
-    const OutputChunks chunks = *widths.chunks;
-    const uint32_t* base = chunks.base;
-    const uint8_t* control = chunks.control;
-    Pixel* out = output;
-    for (uint32_t chunk = 1; chunk < chunks.count; ++chunk) {
-        LayOutChunk(left, right, base, control, out);
-        base += parts;
-        control += ChunkControlBytes<Pixel>;
-        out += ChunkPixels<Pixel>;
+    template <typename Pixel>
+    using Chunks = Avx2Chunks<Pixel>;
+
+    // Both halves of the rule from one set of loads and four comparisons,
+    // without branches, so that noise costs what a flat area does. The lower
+    // half is the upper one with the vertical neighbours swapped, which swaps
+    // the comparisons in pairs and lets the two halves share their unions.
+    template <typename Pixel, bool bothHalves>
+    static void Rule(const NeighbourRows<Pixel>& rows, uint32_t column, const RuleOutputs<Pixel>& out)
+    {
+        const Pixel* centre = rows.current + column;
+        const __m256i above = Load(rows.vertical + column);
+        const __m256i below = Load(rows.opposite + column);
+        const __m256i own = Load(centre);
+        const __m256i left = Load(centre - 1);
+        const __m256i right = Load(centre + 1);
+        const __m256i leftAbove = Equal<Pixel>(left, above);
+        const __m256i leftBelow = Equal<Pixel>(left, below);
+        const __m256i rightAbove = Equal<Pixel>(right, above);
+        const __m256i rightBelow = Equal<Pixel>(right, below);
+        const __m256i leftBelowOrRightAbove = _mm256_or_si256(leftBelow, rightAbove);
+        const __m256i leftAboveOrRightBelow = _mm256_or_si256(leftAbove, rightBelow);
+        Store(out.upperLeft + column, Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own));
+        Store(out.upperRight + column, Select(_mm256_andnot_si256(leftAboveOrRightBelow, rightAbove), above, own));
+        if constexpr (bothHalves) {
+            Store(out.lowerLeft + column, Select(_mm256_andnot_si256(leftAboveOrRightBelow, leftBelow), below, own));
+            Store(out.lowerRight + column,
+                  Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own));
+        }
     }
-    LayOutChunk(left, right, base, control, output + chunks.lastStart);
-}
+
+    static void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint32_t* base,
+                            const uint8_t* control, uint32_t* output)
+    {
+        const __m256i indices = Load(control);
+        const __m256 lefts = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(left + *base), indices));
+        const __m256 rights = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(right + *base), indices));
+        Store(output, _mm256_castps_si256(_mm256_blendv_ps(lefts, rights, _mm256_castsi256_ps(indices))));
+    }
+
+    static void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint32_t* base,
+                            const uint8_t* control, uint16_t* output)
+    {
+        const __m256i lefts = _mm256_shuffle_epi8(LoadParts(left, base), Load(control));
+        const __m256i rights = _mm256_shuffle_epi8(LoadParts(right, base), Load(control + 32));
+        Store(output, _mm256_or_si256(lefts, rights));
+    }
+};
 
 }
+
+#include "present/pixels/PermutingRows.h"
 
 template <typename Pixel>
 PermutingKernels<Pixel> PermutingKernelsAvx2()
 {
-    return {RuleRows<Pixel>, LayOutRow<Pixel>};
+    return PermutingKernelsOf<Avx2Vectors, Pixel>();
 }
 
 template PermutingKernels<uint16_t> PermutingKernelsAvx2();

@@ -248,8 +248,10 @@ const char* KernelName(UpscaleKernels kernels)
         return "Sse2";
     case UpscaleKernels::Ssse3:
         return "Ssse3";
-    default:
+    case UpscaleKernels::Avx2:
         return "Avx2";
+    default:
+        return "Avx512";
     }
 }
 
