@@ -213,7 +213,7 @@ public:
                 const PixelRect& strip)
         : pixels_(pixels),
           pitch_(pitch),
-          colours_(colours),
+          lookup_(colours),
           firstColumn_(strip.left == 0 ? 0 : strip.left - 1),
           endColumn_(strip.right == frameWidth ? frameWidth : strip.right + 1),
           skipped_(strip.left == 0 ? 1 : 0)
@@ -239,12 +239,12 @@ private:
 
     void Expand(uint32_t y, uint32_t* out) const
     {
-        ExpandRow8(pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_, endColumn_ - firstColumn_, colours_, out);
+        lookup_.Row(pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_, endColumn_ - firstColumn_, out);
     }
 
     const uint8_t* pixels_;
     ptrdiff_t pitch_;
-    const uint32_t* colours_;
+    PaletteLookup lookup_;
     uint32_t firstColumn_;
     uint32_t endColumn_;
     uint32_t skipped_;
@@ -495,7 +495,7 @@ PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)
 
 UpscaleKernels BestUpscaleKernels()
 {
-    if (ProcessorHasAvx512bw())
+    if (ProcessorHasAvx512())
         return UpscaleKernels::Avx512;
     if (ProcessorHasAvx2())
         return UpscaleKernels::Avx2;
@@ -509,4 +509,9 @@ UpscaleKernels BestUpscaleKernels()
 void SelectUpscaleKernels(UpscaleKernels kernels)
 {
     selectedKernels = kernels;
+}
+
+UpscaleKernels SelectedUpscaleKernels()
+{
+    return selectedKernels;
 }

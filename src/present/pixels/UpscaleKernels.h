@@ -166,3 +166,8 @@ template <typename Pixel>
 PermutingKernels<Pixel> PermutingKernelsAvx2();
 template <typename Pixel>
 PermutingKernels<Pixel> PermutingKernelsAvx512();
+
+// Looks `count` 8-bit indices up in the four byte planes of a palette's
+// screen colours with AVX-512 VBMI byte permutes; reads and writes no pixel
+// beyond `count`.
+void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uint32_t count, uint32_t* output);
