@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "Yardstick.h"
 #include "present/pixels/Upscale.h"
 
-// Each upscaler against a plain copy of its output's bytes (Yardstick.h).
+// Each upscaler against a plain copy of its output's bytes (Yardstick.h), on
+// every kernel level the processor runs.
 
 namespace {
 
@@ -121,6 +123,7 @@ BENCHMARK(BM_MemcpyOutput)
 
 void BM_ScaleFrame8(benchmark::State& state, Content content)
 {
+    SelectUpscaleKernels(UpscaleKernels(state.range(2)));
     const ScaleGeometry geometry = Geometry(state, 1, 4);
     const std::vector<uint8_t>& source = Frame8(content);
     std::vector<uint32_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
@@ -130,10 +133,12 @@ void BM_ScaleFrame8(benchmark::State& state, Content content)
         benchmark::ClobberMemory();
     });
     ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(uint32_t));
+    SelectUpscaleKernels(BestUpscaleKernels());
 }
 
 void BM_ScaleFrame16(benchmark::State& state, Content content)
 {
+    SelectUpscaleKernels(UpscaleKernels(state.range(2)));
     const ScaleGeometry geometry = Geometry(state, 2, 2);
     const std::vector<uint16_t>& source = Frame16(content);
     std::vector<uint16_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
@@ -143,15 +148,19 @@ void BM_ScaleFrame16(benchmark::State& state, Content content)
         benchmark::ClobberMemory();
     });
     ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(uint16_t));
+    SelectUpscaleKernels(BestUpscaleKernels());
 }
 
-void OutputSizes(benchmark::internal::Benchmark* benchmark)
+void OutputSizesOnEveryKernel(benchmark::internal::Benchmark* benchmark)
 {
-    benchmark->ArgNames({"w", "h"})->Args({800, 600})->Args({1024, 768})->Args({1440, 1080});
+    benchmark->ArgNames({"w", "h", "kernels"});
+    for (int kernels = 0; kernels <= int(BestUpscaleKernels()); ++kernels)
+        for (const auto& [width, height] : {std::pair{800, 600}, {1024, 768}, {1440, 1080}})
+            benchmark->Args({width, height, kernels});
 }
-BENCHMARK_CAPTURE(BM_ScaleFrame8, game, Content::Game)->Apply(OutputSizes);
-BENCHMARK_CAPTURE(BM_ScaleFrame8, noise, Content::Noise)->Apply(OutputSizes);
-BENCHMARK_CAPTURE(BM_ScaleFrame16, game, Content::Game)->Apply(OutputSizes);
-BENCHMARK_CAPTURE(BM_ScaleFrame16, noise, Content::Noise)->Apply(OutputSizes);
+BENCHMARK_CAPTURE(BM_ScaleFrame8, game, Content::Game)->Apply(OutputSizesOnEveryKernel);
+BENCHMARK_CAPTURE(BM_ScaleFrame8, noise, Content::Noise)->Apply(OutputSizesOnEveryKernel);
+BENCHMARK_CAPTURE(BM_ScaleFrame16, game, Content::Game)->Apply(OutputSizesOnEveryKernel);
+BENCHMARK_CAPTURE(BM_ScaleFrame16, noise, Content::Noise)->Apply(OutputSizesOnEveryKernel);
 
 }

@@ -176,6 +176,7 @@ void Run(FuzzInput& input, bool expand)
     frame.Paint(values);
     if constexpr (sizeof(typename Bits::Source) == 1) {
         if (expand) {
+            SelectUpscaleKernels(level);
             RequireExpansion(input, frame);
             return;
         }

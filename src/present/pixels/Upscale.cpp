@@ -1,9 +1,9 @@
 #include "present/pixels/Upscale.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
+#include "present/pixels/Expand.h"
 #include "present/pixels/UpscaleKernels.h"
 #include "surface/pixels/ProcessorFeatures.h"
 
@@ -63,7 +63,7 @@ private:
 template <typename Pixel>
 class StripPlan {
 public:
-    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip, bool cutIntoChunks)
+    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip, UpscaleKernels permuting)
         : columns_{strip.right - strip.left, strip.left == 0 ? 1u : 0u, strip.right - strip.left},
           outputLeft_(ScaledPosition(strip.left, geometry.outputWidth, geometry.sourceWidth)),
           outputRight_(ScaledPosition(strip.right, geometry.outputWidth, geometry.sourceWidth))
@@ -80,26 +80,35 @@ public:
         const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
         for (uint32_t group = 0; group < groups; ++group)
             groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
-        if (cutIntoChunks && whole_ >= 1 && whole_ <= 3 && columns_.count >= chunkPixels &&
-            OutputColumns() >= chunkPixels)
-            CutIntoChunks();
+        if (whole_ < 1 || whole_ > 3)
+            return;
+        if (permuting == UpscaleKernels::Avx512 && Fits<Avx512Chunks<Pixel>>()) {
+            CutIntoChunks<Avx512Chunks<Pixel>>();
+            permuting_ = UpscaleKernels::Avx512;
+        } else if (permuting >= UpscaleKernels::Avx2 && Fits<Avx2Chunks<Pixel>>()) {
+            CutIntoChunks<Avx2Chunks<Pixel>>();
+            permuting_ = UpscaleKernels::Avx2;
+        }
     }
 
     const StripColumns& Columns() const { return columns_; }
     ColumnWidths Widths() const
     {
-        return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_, chunks_.count ? &chunks_ : nullptr};
+        return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_,
+                chunks_.count ? &chunks_ : nullptr};
     }
+    // The permuting level the chunks were cut for; Portable when they were not.
+    UpscaleKernels Permuting() const { return permuting_; }
     uint32_t OutputLeft() const { return outputLeft_; }
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
 
 private:
     static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
-    static constexpr uint32_t maxChunks = maxOutputColumns / chunkPixels;
 
-    // Each chunk reads the eight columns from the first one it shows, or the
-    // strip's last eight: its pixels lie at most seven columns apart, since
-    // every column is at least one output column wide.
+    // Each part reads the columns from the first one it shows, or the strip's
+    // last ones: its pixels lie at most a part's width apart, since every
+    // column is at least one output column wide.
+    template <typename Chunks>
     void CutIntoChunks()
     {
         uint16_t sourceColumn[maxOutputColumns];
@@ -112,18 +121,28 @@ private:
                 rightValue[output] = place >= (width + 1) / 2;
             }
         }
-        chunks_ = {(output + chunkPixels - 1) / chunkPixels, output - chunkPixels, chunkBase_, chunkControl_};
+        constexpr uint32_t partsPerChunk = Chunks::pixels / Chunks::partPixels;
+        chunks_ = {(output + Chunks::pixels - 1) / Chunks::pixels, output - Chunks::pixels, partBase_, control_};
         for (uint32_t chunk = 0; chunk < chunks_.count; ++chunk) {
-            const uint32_t start = std::min(chunk * chunkPixels, chunks_.lastStart);
-            const uint32_t base = std::min<uint32_t>(sourceColumn[start], columns_.count - chunkPixels);
-            chunkBase_[chunk] = base;
-            for (uint32_t lane = 0; lane < chunkPixels; ++lane)
-                SetChunkControl(chunkControl_[chunk], lane, sourceColumn[start + lane] - base,
-                                rightValue[start + lane]);
+            const uint32_t start = std::min(chunk * Chunks::pixels, chunks_.lastStart);
+            for (uint32_t part = 0; part < partsPerChunk; ++part) {
+                const uint32_t first = start + part * Chunks::partPixels;
+                const uint32_t base = std::min<uint32_t>(sourceColumn[first], columns_.count - Chunks::partPixels);
+                partBase_[chunk * partsPerChunk + part] = base;
+                for (uint32_t lane = 0; lane < Chunks::partPixels; ++lane)
+                    SetControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels + lane,
+                               sourceColumn[first + lane] - base, rightValue[first + lane]);
+            }
         }
     }
 
-    static void SetChunkControl(uint8_t (&control)[32], uint32_t lane, uint32_t offset, bool right)
+    template <typename Chunks>
+    bool Fits() const
+    {
+        return columns_.count >= Chunks::partPixels && OutputColumns() >= Chunks::pixels;
+    }
+
+    static void SetControl(Avx2Chunks<Pixel>, uint8_t* control, uint32_t lane, uint32_t offset, bool right)
     {
         if constexpr (sizeof(Pixel) == 4) {
             const uint32_t index = offset | (right ? 0x80000000u : 0u);
@@ -133,9 +152,15 @@ private:
             const uint8_t none = 0x80;
             control[2 * lane] = right ? none : from;
             control[2 * lane + 1] = right ? none : uint8_t(from + 1);
-            control[16 + 2 * lane] = right ? from : none;
-            control[16 + 2 * lane + 1] = right ? uint8_t(from + 1) : none;
+            control[32 + 2 * lane] = right ? from : none;
+            control[32 + 2 * lane + 1] = right ? uint8_t(from + 1) : none;
         }
+    }
+
+    static void SetControl(Avx512Chunks<Pixel>, uint8_t* control, uint32_t lane, uint32_t offset, bool right)
+    {
+        const Pixel index = static_cast<Pixel>(offset + (right ? Avx512Chunks<Pixel>::pixels : 0));
+        std::memcpy(control + sizeof(Pixel) * lane, &index, sizeof(index));
     }
 
     static uint8_t PackGroup(const uint8_t* extra, uint32_t columns)
@@ -153,8 +178,10 @@ private:
     uint8_t extra_[stripColumns];
     uint8_t groupExtras_[stripColumns];
     OutputChunks chunks_ = {};
-    uint32_t chunkBase_[maxChunks];
-    alignas(32) uint8_t chunkControl_[maxChunks][32];
+    UpscaleKernels permuting_ = UpscaleKernels::Portable;
+    // At most four control bytes per output pixel, in either layout.
+    uint32_t partBase_[maxOutputColumns / Avx2Chunks<Pixel>::partPixels];
+    alignas(64) uint8_t control_[maxOutputColumns * 4];
 };
 
 // 16-bit rows are read where they are.
@@ -177,15 +204,16 @@ private:
 
 // 8-bit rows are looked up in the colour table once each, together with the
 // columns beside the strip that its edge pixels read, and kept while the rows
-// next to them still need them. Rows are asked for in rising order, so the
-// lowest row kept is the one to replace.
+// next to them still need them: the three a rule row reads and one read
+// ahead. Rows are asked for in rising order, so the lowest row kept is the
+// one to replace.
 class SourceRows8 {
 public:
     SourceRows8(const uint8_t* pixels, ptrdiff_t pitch, const uint32_t* colours, uint32_t frameWidth,
                 const PixelRect& strip)
         : pixels_(pixels),
           pitch_(pitch),
-          colours_(colours),
+          lookup_(colours),
           firstColumn_(strip.left == 0 ? 0 : strip.left - 1),
           endColumn_(strip.right == frameWidth ? frameWidth : strip.right + 1),
           skipped_(strip.left == 0 ? 1 : 0)
@@ -207,29 +235,16 @@ public:
     }
 
 private:
-    static constexpr uint32_t rowCount = 3;
+    static constexpr uint32_t rowCount = 4;
 
-    // Four indices per load: the lookups, not the loop, should set the pace.
     void Expand(uint32_t y, uint32_t* out) const
     {
-        static_assert(std::endian::native == std::endian::little);
-        const uint8_t* in = pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_;
-        const uint8_t* const end = in + (endColumn_ - firstColumn_);
-        for (; end - in >= 4; in += 4, out += 4) {
-            uint32_t four;
-            std::memcpy(&four, in, sizeof(four));
-            out[0] = colours_[four & 0xFF];
-            out[1] = colours_[(four >> 8) & 0xFF];
-            out[2] = colours_[(four >> 16) & 0xFF];
-            out[3] = colours_[four >> 24];
-        }
-        for (; in != end; ++in, ++out)
-            *out = colours_[*in];
+        lookup_.Row(pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_, endColumn_ - firstColumn_, out);
     }
 
     const uint8_t* pixels_;
     ptrdiff_t pitch_;
-    const uint32_t* colours_;
+    PaletteLookup lookup_;
     uint32_t firstColumn_;
     uint32_t endColumn_;
     uint32_t skipped_;
@@ -263,10 +278,6 @@ struct RowKernels {
 template <typename Pixel>
 RowKernels<Pixel> ChooseKernels(const ColumnWidths& widths)
 {
-    if (selectedKernels == UpscaleKernels::Avx2 && widths.chunks) {
-        const PermutingKernels<Pixel> permuting = PermutingKernelsAvx2<Pixel>();
-        return {permuting.blockRows, permuting.spread};
-    }
     if (selectedKernels >= UpscaleKernels::Ssse3) {
         const ShufflingKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(widths.whole);
         if (shuffling.blockRows)
@@ -310,18 +321,28 @@ void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>&
     RepeatRow(lower, height - upperRows);
 }
 
-template <typename Pixel, typename SourceRows>
-void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
+template <typename Pixel>
+StripOutput FirstOutputRow(const ScaleGeometry& geometry, const PixelRect& strip, const StripPlan<Pixel>& plan,
+                           Pixel* output)
 {
-    const StripPlan<Pixel> plan(geometry, strip, selectedKernels == UpscaleKernels::Avx2);
+    const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
+    return {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
+                ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
+            geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
+}
+
+bool RuleApplies(const ScaleGeometry& geometry)
+{
+    return geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
+}
+
+template <typename Pixel, typename SourceRows>
+void ScaleStripInTurn(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
+                      const StripPlan<Pixel>& plan, StripOutput out)
+{
     const ColumnWidths widths = plan.Widths();
     const RowKernels<Pixel> kernels = ChooseKernels<Pixel>(widths);
-    const bool ruleApplies =
-        geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
-    const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
-    StripOutput out = {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
-                           ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
-                       geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
+    const bool ruleApplies = RuleApplies(geometry);
     RuleValues<Pixel> values;
     BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
     for (uint32_t y = strip.top; y < strip.bottom; ++y) {
@@ -338,6 +359,80 @@ void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRe
         }
         out.row = RowBelow(out, height);
     }
+}
+
+// A source row's output rows, laid out from these values when the next row's
+// have been found. Without `lowerLeft`, every output row is the upper one.
+template <typename Pixel>
+struct PendingRows {
+    const Pixel* upperLeft;
+    const Pixel* upperRight;
+    const Pixel* lowerLeft;
+    const Pixel* lowerRight;
+    StripOutput out;
+    uint32_t height;
+};
+
+template <typename Pixel>
+void WritePendingRows(const PermutingKernels<Pixel>& kernels, const ColumnWidths& widths,
+                      const PendingRows<Pixel>& rows)
+{
+    if (rows.height == 0)
+        return;
+    const uint32_t upperRows = rows.lowerLeft ? (rows.height + 1) / 2 : rows.height;
+    kernels.layOut(rows.upperLeft, rows.upperRight, widths, reinterpret_cast<Pixel*>(rows.out.row));
+    RepeatRow(rows.out, upperRows);
+    if (upperRows == rows.height)
+        return;
+    const StripOutput lower = {RowBelow(rows.out, upperRows), rows.out.pitch, rows.out.rowBytes};
+    kernels.layOut(rows.lowerLeft, rows.lowerRight, widths, reinterpret_cast<Pixel*>(lower.row));
+    RepeatRow(lower, rows.height - upperRows);
+}
+
+// Every source row gives at least one output row here. Rows are read two
+// ahead, so that an expanded 8-bit row has reached the cache before the
+// rule reads it; the two sets of values alternate between rule rows.
+template <typename Pixel, typename SourceRows>
+void ScaleStripPermuting(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
+                         const StripPlan<Pixel>& plan, StripOutput out)
+{
+    const ColumnWidths widths = plan.Widths();
+    const PermutingKernels<Pixel> kernels = plan.Permuting() == UpscaleKernels::Avx512
+                                                ? PermutingKernelsAvx512<Pixel>()
+                                                : PermutingKernelsAvx2<Pixel>();
+    RuleValues<Pixel> values[2];
+    uint32_t nextValues = 0;
+    PendingRows<Pixel> pending = {};
+    BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
+    for (uint32_t y = strip.top; y < strip.bottom; ++y) {
+        if (y + 2 < geometry.sourceHeight)
+            source.Row(y + 2);
+        const uint32_t height = rows.Whole() + rows.NextExtra();
+        const Pixel* current = source.Row(y);
+        PendingRows<Pixel> next = {current, current, nullptr, nullptr, out, height};
+        if (y != 0 && y + 1 != geometry.sourceHeight) {
+            RuleValues<Pixel>& found = values[nextValues];
+            nextValues ^= 1;
+            kernels.rule({source.Row(y - 1), current, source.Row(y + 1)}, plan.Columns(), height > 1, found);
+            next = {found.upperLeft, found.upperRight, found.lowerLeft, found.lowerRight, out, height};
+        }
+        WritePendingRows(kernels, widths, pending);
+        pending = next;
+        out.row = RowBelow(out, height);
+    }
+    WritePendingRows(kernels, widths, pending);
+}
+
+template <typename Pixel, typename SourceRows>
+void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
+{
+    const bool permuting = selectedKernels >= UpscaleKernels::Avx2 && RuleApplies(geometry);
+    const StripPlan<Pixel> plan(geometry, strip, permuting ? selectedKernels : UpscaleKernels::Portable);
+    const StripOutput out = FirstOutputRow(geometry, strip, plan, output);
+    if (plan.Permuting() != UpscaleKernels::Portable)
+        ScaleStripPermuting(source, geometry, strip, plan, out);
+    else
+        ScaleStripInTurn(source, geometry, strip, plan, out);
 }
 
 // Strips bound the buffers a row needs, so any frame width is served without
@@ -400,6 +495,8 @@ PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)
 
 UpscaleKernels BestUpscaleKernels()
 {
+    if (ProcessorHasAvx512())
+        return UpscaleKernels::Avx512;
     if (ProcessorHasAvx2())
         return UpscaleKernels::Avx2;
     if (ProcessorHasSsse3())
@@ -412,4 +509,9 @@ UpscaleKernels BestUpscaleKernels()
 void SelectUpscaleKernels(UpscaleKernels kernels)
 {
     selectedKernels = kernels;
+}
+
+UpscaleKernels SelectedUpscaleKernels()
+{
+    return selectedKernels;
 }

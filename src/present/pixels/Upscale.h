@@ -40,7 +40,11 @@ PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect);
 // the tests select each of the others in turn to check that all of them give
 // the same pixels. Sse2 finds the rule's values with SSE2 compares; Ssse3 also
 // lays them out with byte shuffles; Avx2 finds them with AVX2 compares for both
-// rows of a block at once and lays them out with permutes.
-enum class UpscaleKernels { Portable, Sse2, Ssse3, Avx2 };
+// rows of a block at once and lays them out with permutes; Avx512 does the
+// same with AVX-512 (F, BW and VBMI) vectors twice as wide.
+enum class UpscaleKernels { Portable, Sse2, Ssse3, Avx2, Avx512 };
+// Avx512 also looks 8-bit rows up in the palette with byte permutes, in the
+// 1:1 expansion too.
 UpscaleKernels BestUpscaleKernels();
 void SelectUpscaleKernels(UpscaleKernels kernels);
+UpscaleKernels SelectedUpscaleKernels();

@@ -12,9 +12,6 @@
 
 namespace {
 
-template <typename Pixel>
-constexpr uint32_t lanes = 32 / sizeof(Pixel);
-
 __m256i Load(const void* from)
 {
     return _mm256_loadu_si256(static_cast<const __m256i*>(from));
@@ -23,6 +20,11 @@ __m256i Load(const void* from)
 void Store(void* to, __m256i value)
 {
     _mm256_storeu_si256(static_cast<__m256i*>(to), value);
+}
+
+__m128i LoadHalf(const void* from)
+{
+    return _mm_loadu_si128(static_cast<const __m128i*>(from));
 }
 
 template <typename Pixel>
@@ -39,22 +41,26 @@ __m256i Select(__m256i mask, __m256i ifSet, __m256i otherwise)
     return _mm256_blendv_epi8(otherwise, ifSet, mask);
 }
 
-template <typename Pixel>
-struct RuleOutputs {
-    Pixel* upperLeft;
-    Pixel* upperRight;
-    Pixel* lowerLeft;
-    Pixel* lowerRight;
-};
-
-// Both halves of the rule from one set of loads and four comparisons, without
-// branches, so that noise costs what a flat area does. The lower half is the
-// upper one with the vertical neighbours swapped, which swaps the comparisons
-// in pairs and lets the two halves share their unions.
-template <typename Pixel, bool bothHalves>
-void RuleVectors(const NeighbourRows<Pixel> rows, uint32_t begin, uint32_t end, const RuleOutputs<Pixel> out)
+// A 16-bit chunk's two parts, each from its own eight columns.
+__m256i LoadParts(const uint16_t* values, const uint32_t* base)
 {
-    for (uint32_t column = begin; column != end; column += lanes<Pixel>) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(LoadHalf(values + base[0])), LoadHalf(values + base[1]), 1);
+}
+
+struct Avx2Vectors {
+    template <typename Pixel>
+    static constexpr uint32_t lanes = 32 / sizeof(Pixel);
+
+    template <typename Pixel>
+    using Chunks = Avx2Chunks<Pixel>;
+
+    // Both halves of the rule from one set of loads and four comparisons,
+    // without branches, so that noise costs what a flat area does. The lower
+    // half is the upper one with the vertical neighbours swapped, which swaps
+    // the comparisons in pairs and lets the two halves share their unions.
+    template <typename Pixel, bool bothHalves>
+    static void Rule(const NeighbourRows<Pixel>& rows, uint32_t column, const RuleOutputs<Pixel>& out)
+    {
         const Pixel* centre = rows.current + column;
         const __m256i above = Load(rows.vertical + column);
         const __m256i below = Load(rows.opposite + column);
@@ -75,83 +81,33 @@ void RuleVectors(const NeighbourRows<Pixel> rows, uint32_t begin, uint32_t end, 
                   Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own));
         }
     }
-}
 
-template <typename Pixel>
-void RuleRowEnds(const NeighbourRows<Pixel>& rows, const StripColumns& columns, uint32_t vectorEnd, Pixel* left,
-                 Pixel* right)
-{
-    KeepColumns(rows.current, 0, columns.interiorBegin, left, right);
-    RuleColumns(rows, vectorEnd, columns.interiorEnd, left, right);
-    KeepColumns(rows.current, columns.interiorEnd, columns.count, left, right);
-}
-
-template <typename Pixel>
-void RuleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, bool bothHalves,
-              RuleValues<Pixel>& values)
-{
-    const RuleOutputs<Pixel> out = {values.upperLeft, values.upperRight, values.lowerLeft, values.lowerRight};
-    const uint32_t begin = columns.interiorBegin;
-    const uint32_t vectorEnd = begin + (columns.interiorEnd - begin) / lanes<Pixel> * lanes<Pixel>;
-    if (bothHalves)
-        RuleVectors<Pixel, true>(rows, begin, vectorEnd, out);
-    else
-        RuleVectors<Pixel, false>(rows, begin, vectorEnd, out);
-    RuleRowEnds(rows, columns, vectorEnd, values.upperLeft, values.upperRight);
-    if (bothHalves)
-        RuleRowEnds({rows.opposite, rows.current, rows.vertical}, columns, vectorEnd, values.lowerLeft,
-                    values.lowerRight);
-}
-
-// Each chunk takes its pixels from eight columns' left and right values.
-void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint8_t (&control)[32], uint32_t* output)
-{
-    const __m256i indices = Load(control);
-    const __m256 lefts = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(left), indices));
-    const __m256 rights = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(right), indices));
-    Store(output, _mm256_castps_si256(_mm256_blendv_ps(lefts, rights, _mm256_castsi256_ps(indices))));
-}
-
-__m128i LoadHalf(const void* from)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(from));
-}
-
-void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint8_t (&control)[32], uint16_t* output)
-{
-    const __m128i lefts = _mm_shuffle_epi8(LoadHalf(left), LoadHalf(control));
-    const __m128i rights = _mm_shuffle_epi8(LoadHalf(right), LoadHalf(control + 16));
-    _mm_storeu_si128(static_cast<__m128i*>(static_cast<void*>(output)), _mm_or_si128(lefts, rights));
-}
-
-template <typename Pixel>
-void LayOutRow(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output)
-{
-    const OutputChunks& chunks = *widths.chunks;
-    for (uint32_t chunk = 0; chunk < chunks.count; ++chunk) {
-        const uint32_t base = chunks.base[chunk];
-        const uint32_t start = chunk * chunkPixels;
-        LayOutChunk(left + base, right + base, chunks.control[chunk],
-                    output + (start < chunks.lastStart ? start : chunks.lastStart));
+    static void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint32_t* base,
+                            const uint8_t* control, uint32_t* output)
+    {
+        const __m256i indices = Load(control);
+        const __m256 lefts = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(left + *base), indices));
+        const __m256 rights = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(right + *base), indices));
+        Store(output, _mm256_castps_si256(_mm256_blendv_ps(lefts, rights, _mm256_castsi256_ps(indices))));
     }
-}
 
-template <typename Pixel>
-void BlockRowsAvx2(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
-                   Pixel* upper, Pixel* lower, RuleValues<Pixel>& values)
-{
-    RuleRows(rows, columns, lower != nullptr, values);
-    LayOutRow(values.upperLeft, values.upperRight, widths, upper);
-    if (lower)
-        LayOutRow(values.lowerLeft, values.lowerRight, widths, lower);
-}
+    static void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint32_t* base,
+                            const uint8_t* control, uint16_t* output)
+    {
+        const __m256i lefts = _mm256_shuffle_epi8(LoadParts(left, base), Load(control));
+        const __m256i rights = _mm256_shuffle_epi8(LoadParts(right, base), Load(control + 32));
+        Store(output, _mm256_or_si256(lefts, rights));
+    }
+};
 
 }
+
+#include "present/pixels/PermutingRows.h"
 
 template <typename Pixel>
 PermutingKernels<Pixel> PermutingKernelsAvx2()
 {
-    return {BlockRowsAvx2<Pixel>, LayOutRow<Pixel>};
+    return PermutingKernelsOf<Avx2Vectors, Pixel>();
 }
 
 template PermutingKernels<uint16_t> PermutingKernelsAvx2();

@@ -30,21 +30,37 @@ struct StripColumns {
     uint32_t interiorEnd;
 };
 
-// A strip's output row cut into chunks of `chunkPixels` pixels, for the
-// permuting kernels: chunk k starts at output column min(k * chunkPixels,
-// `lastStart`), so the last one may overlap the one before, and takes its
-// pixels from the `chunkPixels` strip columns from `base[k]` on, laid out by
-// the 32 bytes of `control[k]`. For 32-bit pixels these are permute indices,
-// the sign bit choosing the right value over the left; for 16-bit pixels a
-// byte shuffle of the left values and then one of the right values, each
-// zeroing the pixels the other fills.
-constexpr uint32_t chunkPixels = 8;
+// A strip's output row cut into chunks for the permuting kernels: chunk k
+// starts at output column min(k * pixels, `lastStart`), so the last one may
+// overlap the one before. Each part of a chunk takes its pixels from the
+// `partPixels` strip columns from its `base` on (bases in order, one per
+// part), as its chunk's `controlBytes` of `control` lay them out.
+//
+// AVX2 chunks are 32 bytes in parts of eight pixels. For 32-bit pixels the
+// control holds permute indices, the sign bit choosing the right value over
+// the left; for 16-bit pixels byte shuffles of the left values of both parts
+// and then of their right values, each zeroing the pixels the other fills.
+template <typename Pixel>
+struct Avx2Chunks {
+    static constexpr uint32_t pixels = 32 / sizeof(Pixel);
+    static constexpr uint32_t partPixels = 8;
+    static constexpr uint32_t controlBytes = pixels / partPixels * 32;
+};
+
+// AVX-512 chunks are 64 bytes in one part; the control holds the indices of a
+// two-table permute, the left values first.
+template <typename Pixel>
+struct Avx512Chunks {
+    static constexpr uint32_t pixels = 64 / sizeof(Pixel);
+    static constexpr uint32_t partPixels = pixels;
+    static constexpr uint32_t controlBytes = 64;
+};
 
 struct OutputChunks {
     uint32_t count;
     uint32_t lastStart;
     const uint32_t* base;
-    const uint8_t (*control)[32];
+    const uint8_t* control;
 };
 
 // Output columns per source column of a strip: `whole` plus the column's byte
@@ -69,6 +85,15 @@ struct RuleValues {
     Pixel upperRight[stripColumns];
     Pixel lowerLeft[stripColumns];
     Pixel lowerRight[stripColumns];
+};
+
+// Where the permuting kernels put those values.
+template <typename Pixel>
+struct RuleOutputs {
+    Pixel* upperLeft;
+    Pixel* upperRight;
+    Pixel* lowerLeft;
+    Pixel* lowerRight;
 };
 
 template <typename Pixel>
@@ -124,14 +149,25 @@ constexpr uint32_t ShuffleGroupColumns(uint32_t whole, uint32_t pixelBytes)
     return perStore < perPairs ? perStore : perPairs;
 }
 
-// The AVX2 kernels, which find the rule's values for both rows of a block in
-// one pass and lay rows out chunk by chunk with permutes. They need the
-// strip's output chunks: at least `chunkPixels` columns and output columns,
-// each column one to four output columns wide.
+// The AVX2 and AVX-512 kernels, which find the rule's values for both rows of
+// a block in one pass and lay rows out chunk by chunk with permutes. Laying
+// out reads what finding the values wrote, so it is done a row later, once
+// the stores have reached the cache. They need the strip's output cut into
+// their chunks: at least a part's columns and a chunk's output columns, each
+// column one to four output columns wide.
 template <typename Pixel>
 struct PermutingKernels {
-    BlockRowsKernel<Pixel> blockRows;
-    SpreadRowKernel<Pixel> spread;
+    // The lower rows' values too when `bothHalves`.
+    void (*rule)(const NeighbourRows<Pixel>& rows, const StripColumns& columns, bool bothHalves,
+                 RuleValues<Pixel>& values);
+    SpreadRowKernel<Pixel> layOut;
 };
 template <typename Pixel>
 PermutingKernels<Pixel> PermutingKernelsAvx2();
+template <typename Pixel>
+PermutingKernels<Pixel> PermutingKernelsAvx512();
+
+// Looks `count` 8-bit indices up in the four byte planes of a palette's
+// screen colours with AVX-512 VBMI byte permutes; reads and writes no pixel
+// beyond `count`.
+void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uint32_t count, uint32_t* output);

@@ -23,3 +23,10 @@ bool ProcessorHasAvx2()
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
+
+bool ProcessorHasAvx512()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+}

@@ -248,8 +248,10 @@ const char* KernelName(UpscaleKernels kernels)
         return "Sse2";
     case UpscaleKernels::Ssse3:
         return "Ssse3";
-    default:
+    case UpscaleKernels::Avx2:
         return "Avx2";
+    default:
+        return "Avx512";
     }
 }
 
@@ -317,10 +319,13 @@ void CheckExpansion(const CaseParameters& c, const Frame<Bits8>& frame, const st
                     Findings& findings)
 {
     Canvas<uint32_t> canvas(c.width, c.height, c.outputPad);
-    for (const PixelRect& rect : c.rects) {
-        canvas.Clear();
-        ExpandRect8(frame.Pixels(), frame.Pitch(), frame.Colours(), canvas.Pixels(), canvas.pitch, rect);
-        Judge(canvas, expanded, rect, CallName("ExpandRect8", &rect, nullptr), findings);
+    for (UpscaleKernels kernels : AvailableKernels()) {
+        SelectUpscaleKernels(kernels);
+        for (const PixelRect& rect : c.rects) {
+            canvas.Clear();
+            ExpandRect8(frame.Pixels(), frame.Pitch(), frame.Colours(), canvas.Pixels(), canvas.pitch, rect);
+            Judge(canvas, expanded, rect, CallName("ExpandRect8", &rect, KernelName(kernels)), findings);
+        }
     }
 }
 

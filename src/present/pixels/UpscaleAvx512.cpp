@@ -1,0 +1,183 @@
+#include <immintrin.h>
+
+#include <utility>
+
+#include "present/pixels/UpscaleKernels.h"
+
+// Compiled for AVX-512 (Foundation, Byte and Word, VBMI) through a target pragma,
+// like the other vector kernels, and called only after the processor check.
+// Nothing outside the pragma region may be instantiated inside it: the
+// portable pieces that finish each row are only declared here.
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vbmi")
+
+namespace {
+
+__m512i Load(const void* from)
+{
+    return _mm512_loadu_si512(from);
+}
+
+void Store(void* to, __m512i value)
+{
+    _mm512_storeu_si512(to, value);
+}
+
+// A bit per lane of `Pixel`'s width.
+template <typename Pixel>
+struct LaneMaskOf;
+template <>
+struct LaneMaskOf<uint16_t> {
+    using Type = __mmask32;
+};
+template <>
+struct LaneMaskOf<uint32_t> {
+    using Type = __mmask16;
+};
+template <typename Pixel>
+using LaneMask = typename LaneMaskOf<Pixel>::Type;
+
+template <typename Pixel>
+LaneMask<Pixel> Equal(__m512i a, __m512i b)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_cmpeq_epi16_mask(a, b);
+    else
+        return _mm512_cmpeq_epi32_mask(a, b);
+}
+
+template <typename Pixel>
+__m512i Select(LaneMask<Pixel> mask, __m512i ifSet, __m512i otherwise)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_mask_blend_epi16(mask, otherwise, ifSet);
+    else
+        return _mm512_mask_blend_epi32(mask, otherwise, ifSet);
+}
+
+struct Avx512Vectors {
+    template <typename Pixel>
+    static constexpr uint32_t lanes = 64 / sizeof(Pixel);
+
+    template <typename Pixel>
+    using Chunks = Avx512Chunks<Pixel>;
+
+    // The rule as the AVX2 kernels find it, with the comparisons in masks.
+    template <typename Pixel, bool bothHalves>
+    static void Rule(const NeighbourRows<Pixel>& rows, uint32_t column, const RuleOutputs<Pixel>& out)
+    {
+        using Mask = LaneMask<Pixel>;
+        const Pixel* centre = rows.current + column;
+        const __m512i above = Load(rows.vertical + column);
+        const __m512i below = Load(rows.opposite + column);
+        const __m512i own = Load(centre);
+        const __m512i left = Load(centre - 1);
+        const __m512i right = Load(centre + 1);
+        const Mask leftAbove = Equal<Pixel>(left, above);
+        const Mask leftBelow = Equal<Pixel>(left, below);
+        const Mask rightAbove = Equal<Pixel>(right, above);
+        const Mask rightBelow = Equal<Pixel>(right, below);
+        const Mask leftBelowOrRightAbove = Mask(leftBelow | rightAbove);
+        const Mask leftAboveOrRightBelow = Mask(leftAbove | rightBelow);
+        Store(out.upperLeft + column, Select<Pixel>(Mask(leftAbove & ~leftBelowOrRightAbove), above, own));
+        Store(out.upperRight + column, Select<Pixel>(Mask(rightAbove & ~leftAboveOrRightBelow), above, own));
+        if constexpr (bothHalves) {
+            Store(out.lowerLeft + column, Select<Pixel>(Mask(leftBelow & ~leftAboveOrRightBelow), below, own));
+            Store(out.lowerRight + column, Select<Pixel>(Mask(rightBelow & ~leftBelowOrRightAbove), below, own));
+        }
+    }
+
+    static void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint32_t* base,
+                            const uint8_t* control, uint32_t* output)
+    {
+        Store(output, _mm512_permutex2var_epi32(Load(left + *base), Load(control), Load(right + *base)));
+    }
+
+    static void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint32_t* base,
+                            const uint8_t* control, uint16_t* output)
+    {
+        Store(output, _mm512_permutex2var_epi16(Load(left + *base), Load(control), Load(right + *base)));
+    }
+};
+
+// The first `count` (at most 64) of 64 lanes, or of 16 from lane `first` on.
+__mmask64 FirstLanes(uint32_t count)
+{
+    return count >= 64 ? ~__mmask64(0) : (__mmask64(1) << count) - 1;
+}
+
+__mmask16 SixteenLanes(uint32_t count, uint32_t first)
+{
+    return count <= first ? 0 : __mmask16(FirstLanes(count - first));
+}
+
+// One byte of 64 colours: indices below 128 in the first two quarters of the
+// plane, the others in the last two.
+__m512i LookUpPlane(const __m512i (&plane)[4], __m512i indices)
+{
+    const __m512i low = _mm512_permutex2var_epi8(plane[0], indices, plane[1]);
+    const __m512i high = _mm512_permutex2var_epi8(plane[2], indices, plane[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high);
+}
+
+// Interleaving the four planes' bytes works within 16-byte lanes, so the
+// indices are first put where the interleaved colours come out in order:
+// lane l, place 4q + j of the reordered indices holds index 16q + 4l + j.
+constexpr uint8_t InterleavedPlace(uint32_t place)
+{
+    const uint32_t lane = place / 16, q = place % 16 / 4, j = place % 4;
+    return static_cast<uint8_t>(16 * q + 4 * lane + j);
+}
+
+template <uint32_t... places>
+constexpr auto MakeInterleavedOrder(std::integer_sequence<uint32_t, places...>)
+{
+    struct Order {
+        alignas(64) uint8_t bytes[64];
+    };
+    return Order{{InterleavedPlace(places)...}};
+}
+
+constexpr auto interleavedOrder = MakeInterleavedOrder(std::make_integer_sequence<uint32_t, 64>());
+
+}
+
+#include "present/pixels/PermutingRows.h"
+
+void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uint32_t count, uint32_t* output)
+{
+    __m512i plane[4][4];
+    for (uint32_t byte = 0; byte < 4; ++byte)
+        for (uint32_t quarter = 0; quarter < 4; ++quarter)
+            plane[byte][quarter] = Load(planes[byte] + 64 * quarter);
+    const __m512i order = Load(interleavedOrder.bytes);
+    for (uint32_t done = 0; done < count; done += 64, source += 64, output += 64) {
+        const uint32_t left = count - done;
+        const __m512i indices =
+            _mm512_maskz_permutexvar_epi8(~__mmask64(0), order, _mm512_maskz_loadu_epi8(FirstLanes(left), source));
+        const __m512i blue = LookUpPlane(plane[0], indices);
+        const __m512i green = LookUpPlane(plane[1], indices);
+        const __m512i red = LookUpPlane(plane[2], indices);
+        const __m512i top = LookUpPlane(plane[3], indices);
+        const __m512i blueGreenLow = _mm512_unpacklo_epi8(blue, green);
+        const __m512i blueGreenHigh = _mm512_unpackhi_epi8(blue, green);
+        const __m512i redTopLow = _mm512_unpacklo_epi8(red, top);
+        const __m512i redTopHigh = _mm512_unpackhi_epi8(red, top);
+        _mm512_mask_storeu_epi32(output, SixteenLanes(left, 0), _mm512_unpacklo_epi16(blueGreenLow, redTopLow));
+        _mm512_mask_storeu_epi32(output + 16, SixteenLanes(left, 16), _mm512_unpackhi_epi16(blueGreenLow, redTopLow));
+        _mm512_mask_storeu_epi32(output + 32, SixteenLanes(left, 32), _mm512_unpacklo_epi16(blueGreenHigh, redTopHigh));
+        _mm512_mask_storeu_epi32(output + 48, SixteenLanes(left, 48), _mm512_unpackhi_epi16(blueGreenHigh, redTopHigh));
+    }
+}
+
+template <typename Pixel>
+PermutingKernels<Pixel> PermutingKernelsAvx512()
+{
+    return PermutingKernelsOf<Avx512Vectors, Pixel>();
+}
+
+template PermutingKernels<uint16_t> PermutingKernelsAvx512();
+template PermutingKernels<uint32_t> PermutingKernelsAvx512();
+
+#pragma GCC pop_options
