@@ -47,7 +47,11 @@ void RuleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, boo
               RuleValues<Pixel>& values)
 {
     const RuleOutputs<Pixel> out = {values.upperLeft, values.upperRight, values.lowerLeft, values.lowerRight};
-    const uint32_t begin = columns.interiorBegin;
+    // From the strip's first column even where that is the frame's, so that
+    // the vectors stay aligned with the rows: the values found there are
+    // replaced below. A rule row is never the frame's first, so its left
+    // neighbour lies in the frame's memory.
+    const uint32_t begin = 0;
     const uint32_t end = columns.interiorEnd;
     if (end - begin < Vectors::template lanes<Pixel>)
         RuleColumnsInTurn(rows, begin, end, bothHalves, out);

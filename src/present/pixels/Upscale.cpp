@@ -225,13 +225,13 @@ public:
         uint32_t oldest = 0;
         for (uint32_t slot = 0; slot < rowCount; ++slot) {
             if (keptRow_[slot] == y + 1)
-                return rows_[slot] + 1;
+                return rows_[slot] + firstColumn;
             if (keptRow_[slot] < keptRow_[oldest])
                 oldest = slot;
         }
-        Expand(y, rows_[oldest] + skipped_);
+        Expand(y, rows_[oldest] + firstColumn - 1 + skipped_);
         keptRow_[oldest] = y + 1;
-        return rows_[oldest] + 1;
+        return rows_[oldest] + firstColumn;
     }
 
 private:
@@ -251,7 +251,11 @@ private:
     // Slot column 0 is the column left of the strip; row numbers plus one, 0
     // for an empty slot.
     uint32_t keptRow_[rowCount] = {};
-    uint32_t rows_[rowCount][stripColumns + 2];
+    // The strip's first column is 64-byte aligned, the column left of it is
+    // just before; the vector rule may read that column also where the strip
+    // starts the frame, and finds it cleared.
+    static constexpr uint32_t firstColumn = 16;
+    alignas(64) uint32_t rows_[rowCount][firstColumn + stripColumns + 16] = {};
 };
 
 // Block rows from a rule kernel and a spread kernel, one half at a time.

@@ -80,7 +80,7 @@ struct ColumnWidths {
 // The rule's left and right values for the upper and the lower output rows
 // of a strip row's blocks.
 template <typename Pixel>
-struct RuleValues {
+struct alignas(64) RuleValues {
     Pixel upperLeft[stripColumns];
     Pixel upperRight[stripColumns];
     Pixel lowerLeft[stripColumns];
