@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <random>
 #include <utility>
 #include <vector>
@@ -19,14 +20,31 @@ constexpr uint32_t sourceHeight = 480;
 
 enum class Content { Game, Noise };
 
-void Rectangle(std::vector<uint8_t>& frame, int left, int top, int width, int height, uint8_t index)
+// Frames and the present bitmap are DIB sections, which start on a page.
+template <typename T>
+struct PageAllocator {
+    using value_type = T;
+    PageAllocator() = default;
+    template <typename U>
+    PageAllocator(const PageAllocator<U>&)
+    {
+    }
+    T* allocate(size_t count) { return static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t(4096))); }
+    void deallocate(T* pixels, size_t) { ::operator delete(pixels, std::align_val_t(4096)); }
+    bool operator==(const PageAllocator&) const { return true; }
+};
+
+template <typename Pixel>
+using Bitmap = std::vector<Pixel, PageAllocator<Pixel>>;
+
+void Rectangle(Bitmap<uint8_t>& frame, int left, int top, int width, int height, uint8_t index)
 {
     for (int y = std::max(top, 0); y < std::min(top + height, int(sourceHeight)); ++y)
         for (int x = std::max(left, 0); x < std::min(left + width, int(sourceWidth)); ++x)
             frame[y * sourceWidth + x] = index;
 }
 
-void Disc(std::vector<uint8_t>& frame, int centreX, int centreY, int radius, uint8_t index)
+void Disc(Bitmap<uint8_t>& frame, int centreX, int centreY, int radius, uint8_t index)
 {
     for (int y = -radius; y <= radius; ++y)
         for (int x = -radius; x <= radius; ++x)
@@ -36,9 +54,9 @@ void Disc(std::vector<uint8_t>& frame, int centreX, int centreY, int radius, uin
 
 // Sky bands over a tiled floor, sprites with round outlines, and a panel of
 // one-pixel glyph strokes: flat areas, edges of every slope, and text.
-std::vector<uint8_t> GameFrame()
+Bitmap<uint8_t> GameFrame()
 {
-    std::vector<uint8_t> frame(sourceWidth * sourceHeight);
+    Bitmap<uint8_t> frame(sourceWidth * sourceHeight);
     for (uint32_t band = 0; band < 10; ++band)
         Rectangle(frame, 0, int(band * 20), sourceWidth, 20, uint8_t(10 + band));
     for (uint32_t tile = 0; tile < 20 * 6; ++tile)
@@ -60,32 +78,32 @@ std::vector<uint8_t> GameFrame()
     return frame;
 }
 
-std::vector<uint8_t> NoiseFrame()
+Bitmap<uint8_t> NoiseFrame()
 {
-    std::vector<uint8_t> frame(sourceWidth * sourceHeight);
+    Bitmap<uint8_t> frame(sourceWidth * sourceHeight);
     std::mt19937 random(3);
     for (uint8_t& pixel : frame)
         pixel = uint8_t(random() & 1);
     return frame;
 }
 
-const std::vector<uint8_t>& Frame8(Content content)
+const Bitmap<uint8_t>& Frame8(Content content)
 {
-    static const std::vector<uint8_t> game = GameFrame();
-    static const std::vector<uint8_t> noise = NoiseFrame();
+    static const Bitmap<uint8_t> game = GameFrame();
+    static const Bitmap<uint8_t> noise = NoiseFrame();
     return content == Content::Game ? game : noise;
 }
 
-const std::vector<uint16_t>& Frame16(Content content)
+const Bitmap<uint16_t>& Frame16(Content content)
 {
-    static const auto convert = [](const std::vector<uint8_t>& indices) {
-        std::vector<uint16_t> frame(indices.size());
+    static const auto convert = [](const Bitmap<uint8_t>& indices) {
+        Bitmap<uint16_t> frame(indices.size());
         for (size_t pixel = 0; pixel < indices.size(); ++pixel)
             frame[pixel] = uint16_t(indices[pixel] * 0x0841u + 0x1000u);
         return frame;
     };
-    static const std::vector<uint16_t> game = convert(Frame8(Content::Game));
-    static const std::vector<uint16_t> noise = convert(Frame8(Content::Noise));
+    static const Bitmap<uint16_t> game = convert(Frame8(Content::Game));
+    static const Bitmap<uint16_t> noise = convert(Frame8(Content::Noise));
     return content == Content::Game ? game : noise;
 }
 
@@ -125,8 +143,8 @@ void BM_ScaleFrame8(benchmark::State& state, Content content)
 {
     SelectUpscaleKernels(UpscaleKernels(state.range(2)));
     const ScaleGeometry geometry = Geometry(state, 1, 4);
-    const std::vector<uint8_t>& source = Frame8(content);
-    std::vector<uint32_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
+    const Bitmap<uint8_t>& source = Frame8(content);
+    Bitmap<uint32_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
     const double seconds = SecondsPerIteration(state, [&] {
         ScaleFrame8(source.data(), ScreenColours(), output.data(), geometry);
         benchmark::DoNotOptimize(output.data());
@@ -140,8 +158,8 @@ void BM_ScaleFrame16(benchmark::State& state, Content content)
 {
     SelectUpscaleKernels(UpscaleKernels(state.range(2)));
     const ScaleGeometry geometry = Geometry(state, 2, 2);
-    const std::vector<uint16_t>& source = Frame16(content);
-    std::vector<uint16_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
+    const Bitmap<uint16_t>& source = Frame16(content);
+    Bitmap<uint16_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
     const double seconds = SecondsPerIteration(state, [&] {
         ScaleFrame16(source.data(), output.data(), geometry);
         benchmark::DoNotOptimize(output.data());
