@@ -1,5 +1,8 @@
 #include <immintrin.h>
 
+#include <cstddef>
+#include <utility>
+
 #include "surface/pixels/BlitKernels.h"
 
 // The AVX2 loops, compiled for it through a target pragma like the other
@@ -132,7 +135,7 @@ void FillRow(Pixel* row, uint32_t count, Pixel colour)
 // no later vector reads what an earlier one wrote. Sprite rows are short, so
 // a half vector takes what is left before the portable loop does.
 template <typename Pixel>
-void KeyedForward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
+void KeyedForwardUnaligned(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
 {
     const __m256i keys = Broadcast(key);
     const Pixel* const vectorsEnd = from + (count - count % lanes<Pixel>);
@@ -147,6 +150,102 @@ void KeyedForward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
         count -= halfLanes<Pixel>;
     }
     KeyedRowForwardPortable(to, from, count, key);
+}
+
+__m256i LoadAligned(const uint8_t* from)
+{
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(from));
+}
+
+// The 32 bytes from `shift` bytes into `first` on, out of two aligned vectors
+// that follow each other in memory: the byte shifts work within 16-byte
+// halves, so the halves in between are set side by side first.
+template <int shift>
+__m256i Window(__m256i first, __m256i second)
+{
+    const __m256i between = _mm256_permute2x128_si256(first, second, 0x21);
+    if constexpr (shift == 0)
+        return first;
+    else if constexpr (shift < 16)
+        return _mm256_alignr_epi8(between, first, shift);
+    else if constexpr (shift == 16)
+        return between;
+    else
+        return _mm256_alignr_epi8(second, between, shift - 16);
+}
+
+// `vectors` destination vectors from an aligned `to` on, whose source lies
+// `shift` bytes past the aligned `alignedFrom`; the source is read up to the
+// end of the aligned vector after the last one's.
+template <typename Pixel, int shift>
+void KeyedAlignedVectors(uint8_t* to, const uint8_t* alignedFrom, size_t vectors, Pixel key)
+{
+    const __m256i keys = Broadcast(key);
+    __m256i first = LoadAligned(alignedFrom);
+#pragma GCC unroll 2
+    for (uint8_t* const end = to + 32 * vectors; to != end; to += 32) {
+        alignedFrom += 32;
+        const __m256i second = LoadAligned(alignedFrom);
+        const __m256i pixels = Window<shift>(first, second);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(to),
+                           _mm256_blendv_epi8(pixels, LoadAligned(to), Equal<Pixel>(pixels, keys)));
+        first = second;
+    }
+}
+
+template <typename Pixel, class Shifts>
+struct KeyedAlignedLoops;
+
+template <typename Pixel, size_t... shifts>
+struct KeyedAlignedLoops<Pixel, std::index_sequence<shifts...>> {
+    static constexpr void (*byShift[])(uint8_t*, const uint8_t*, size_t, Pixel) = {
+        KeyedAlignedVectors<Pixel, int(shifts)>...};
+};
+
+// A split access costs two, so where the source and destination rows lie at
+// different offsets from a vector boundary, the unaligned loop pays for one
+// on every other vector. Long rows that do not overlap are read and written
+// in aligned vectors instead, each destination vector made from two source
+// vectors with the shift of their offsets, between a start and an end of
+// unaligned vectors, which may write pixels twice. The start reaches far
+// enough that no aligned source vector begins before the row.
+template <typename Pixel>
+void KeyedForwardAligned(uint8_t* to, const uint8_t* from, size_t size, Pixel key)
+{
+    const __m256i keys = Broadcast(key);
+    size_t start = 32 - reinterpret_cast<uintptr_t>(to) % 32;
+    const size_t shift = (reinterpret_cast<uintptr_t>(from) + start) % 32;
+    if (shift > start)
+        start += 32;
+    for (size_t done = 0; done < start; done += 32)
+        StoreUnlessKey(reinterpret_cast<Pixel*>(to + done), Load(from + done), keys);
+    const uint8_t* const alignedFrom = from + (start - shift);
+    const size_t vectors = size_t(from + size - alignedFrom) / 32 - 1;
+    KeyedAlignedLoops<Pixel, std::make_index_sequence<32>>::byShift[shift](to + start, alignedFrom, vectors, key);
+    for (size_t done = start + 32 * vectors; done < size; done += 32) {
+        const size_t at = done + 32 < size ? done : size - 32;
+        StoreUnlessKey(reinterpret_cast<Pixel*>(to + at), Load(from + at), keys);
+    }
+}
+
+// Rows of 16-bit pixels at odd addresses would put pixels across the aligned
+// vectors' lanes.
+template <typename Pixel>
+bool AlignedKeyedFits(const Pixel* to, const Pixel* from, uint32_t count)
+{
+    const uintptr_t out = reinterpret_cast<uintptr_t>(to), in = reinterpret_cast<uintptr_t>(from);
+    const size_t size = size_t(count) * sizeof(Pixel);
+    return size >= 128 && out % sizeof(Pixel) == 0 && (out + size <= in || in + size <= out);
+}
+
+template <typename Pixel>
+void KeyedForward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
+{
+    if (AlignedKeyedFits(to, from, count))
+        KeyedForwardAligned(reinterpret_cast<uint8_t*>(to), reinterpret_cast<const uint8_t*>(from),
+                            size_t(count) * sizeof(Pixel), key);
+    else
+        KeyedForwardUnaligned(to, from, count, key);
 }
 
 // The pixels left over are the row's first, written last.
@@ -239,17 +338,18 @@ ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& c
     const __m256i keys = Broadcast(key);
     const uint32_t vectors = columns.vectors;
     uint32_t vector = 0;
+    Pixel* out = to;
 #pragma GCC unroll 2
-    for (; vector + 2 < vectors; vector += 2) {
+    for (; vector + 2 < vectors; vector += 2, out += lanes<Pixel>) {
         const __m256i mask = Load(columns.masks[vector]);
         const __m256i sources =
             _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(from + columns.offsets[vector + 1]),
                                 reinterpret_cast<const __m128i*>(from + columns.offsets[vector]));
         const __m256i pixels = _mm256_shuffle_epi8(sources, mask);
         if constexpr (keyed)
-            StoreUnlessKey(to + columns.starts[vector], pixels, keys);
+            StoreUnlessKey(out, pixels, keys);
         else
-            Store(to + columns.starts[vector], pixels);
+            Store(out, pixels);
     }
     for (; vector < vectors; ++vector)
         ShuffledOne<Pixel, keyed>(to, from, columns, vector, keys);

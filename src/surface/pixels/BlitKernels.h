@@ -15,9 +15,9 @@ struct ShuffledColumns {
     uint32_t vectors;
     uint32_t starts[maxVectors];
     uint32_t offsets[maxVectors];
-    // Aligned for speed only: the loops load them as unaligned vectors, since
-    // a plan lives on the stack, which 64-bit Windows keeps only 16-byte aligned.
-    alignas(32) uint8_t masks[maxVectors][bytes];
+    // A plan lives on the stack, which GCC for 64-bit Windows cannot align
+    // beyond 16 bytes; the loops load the masks as unaligned vectors.
+    alignas(16) uint8_t masks[maxVectors][bytes];
 };
 
 // The row loops behind the blits, one set per instruction level. Every
