@@ -430,16 +430,55 @@ void WriteStretchedRow(Pixel* to, const Pixel* from, const StretchedRow<Pixel>& 
     else if (row.shuffles && row.keyed)
         kernels.shuffledKeyed(to, from, *row.shuffles, row.key);
     else if (row.shuffles)
-        kernels.shuffled(to, from, *row.shuffles);
+        kernels.shuffled(to, nullptr, from, *row.shuffles);
     else if (row.keyed)
         StretchColumns<Pixel, true>(to, from, row);
     else
         StretchColumns<Pixel, false>(to, from, row);
 }
 
-// Under an up-down mirror the destination rows are walked bottom-up, so a
-// repeated row copies the one below it. A keyed row leaves pixels of the
-// destination showing, so it is never a copy of another.
+// The destination rows of a stretch in the order they are walked: bottom-up
+// under an up-down mirror.
+template <typename Pixel>
+struct StretchTarget {
+    Pixel* Row(uint32_t step) const
+    {
+        const uint32_t row = mirrorUpDown ? height - 1 - step : step;
+        return destination + ptrdiff_t(top + row) * stride + left;
+    }
+
+    Pixel* destination;
+    ptrdiff_t stride;
+    uint32_t left;
+    uint32_t top;
+    uint32_t height;
+    bool mirrorUpDown;
+};
+
+// `count` rows from `first` on all take the source row `from`: it is computed
+// once, into two rows at a time where the shuffles can, and block-copied into
+// the others. A keyed row leaves pixels of the destination showing, so it is
+// never a copy of another.
+template <typename Pixel>
+void WriteRowRun(const StretchTarget<Pixel>& target, uint32_t first, uint32_t count, const Pixel* from,
+                 const StretchedRow<Pixel>& row, const BlitRowKernels<Pixel>& kernels)
+{
+    const uint32_t end = first + count;
+    if (row.keyed) {
+        for (uint32_t step = first; step < end; ++step)
+            WriteStretchedRow(target.Row(step), from, row, kernels);
+        return;
+    }
+    Pixel* const computed = target.Row(first);
+    uint32_t step = first + 1;
+    if (row.shuffles && count > 1)
+        kernels.shuffled(computed, target.Row(step++), from, *row.shuffles);
+    else
+        WriteStretchedRow(computed, from, row, kernels);
+    for (; step < end; ++step)
+        std::memcpy(target.Row(step), computed, size_t(row.count) * sizeof(Pixel));
+}
+
 template <typename Pixel>
 void StretchCopy(Pixel* destination, const Pixel* source, const PixelRect& sourceRect, ptrdiff_t sourceStride,
                  const PixelRect& destinationRect, ptrdiff_t destinationStride, const CopyEffects& effects)
@@ -456,21 +495,19 @@ void StretchCopy(Pixel* destination, const Pixel* source, const PixelRect& sourc
         PlanShuffles<Pixel>(shuffles, sourceWidth, width, effects.mirrorLeftRight);
         computed.shuffles = &shuffles;
     }
+    const StretchTarget<Pixel> target = {destination,       destinationStride, destinationRect.left,
+                                         destinationRect.top, height,            effects.mirrorUpDown};
     Stepping rows(sourceRect.bottom - sourceRect.top, height);
     uint32_t sourceRow = 0;
-    const Pixel* previous = nullptr;
-    uint32_t previousSourceRow = 0;
-    for (uint32_t step = 0; step < height; ++step) {
-        const uint32_t row = effects.mirrorUpDown ? height - 1 - step : step;
-        Pixel* to = destination + ptrdiff_t(destinationRect.top + row) * destinationStride + destinationRect.left;
-        if (previous && sourceRow == previousSourceRow && !computed.keyed)
-            std::memcpy(to, previous, size_t(width) * sizeof(Pixel));
-        else
-            WriteStretchedRow(to, source + ptrdiff_t(sourceRect.top + sourceRow) * sourceStride + sourceRect.left,
-                              computed, kernels);
-        previous = to;
-        previousSourceRow = sourceRow;
-        sourceRow += rows.Next();
+    for (uint32_t step = 0; step < height;) {
+        uint32_t count = 1;
+        uint32_t advance = rows.Next();
+        for (; advance == 0 && step + count < height; advance = rows.Next())
+            ++count;
+        WriteRowRun(target, step, count,
+                    source + ptrdiff_t(sourceRect.top + sourceRow) * sourceStride + sourceRect.left, computed, kernels);
+        step += count;
+        sourceRow += advance;
     }
 }
 

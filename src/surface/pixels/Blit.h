@@ -48,8 +48,8 @@ bool CopyRect16(const PixelPlane& destination, uint32_t x, uint32_t y, const Pix
 
 // Nearest-neighbour stretch: destination pixel (left + c, top + r) takes source
 // pixel (left + floor(c * sw / dw), top + floor(r * sh / dh)), stepped with
-// quotients and remainders; a row that repeats the one above is one block copy
-// of it when no key is in use. Under a left-right mirror, destination column
+// quotients and remainders; when no key is in use, a row that repeats the one
+// above is stored along with it or block-copied from it. Under a left-right mirror, destination column
 // left + c takes what the plain stretch puts at left + dw - 1 - c; under an
 // up-down mirror, row top + r takes what it puts at top + dh - 1 - r. Strides
 // are in pixels. The source rectangle must not be empty unless the destination

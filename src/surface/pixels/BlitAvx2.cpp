@@ -317,54 +317,63 @@ void Doubled(Pixel* to, const Pixel* from, uint32_t count)
     DoubledRowPortable(to, from, count % halfLanes<Pixel>);
 }
 
-template <typename Pixel, bool keyed>
-ROW_LOOP void ShuffledOne(Pixel* to, const Pixel* from, const ShuffledColumns& columns, uint32_t vector, __m256i keys)
+template <typename Pixel, bool keyed, bool twice>
+ROW_LOOP void ShuffledOne(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns, uint32_t vector,
+                          __m256i keys)
 {
     const __m128i mask = LoadHalf(columns.masks[vector]);
     const __m128i pixels = _mm_shuffle_epi8(LoadHalf(from + columns.offsets[vector]), mask);
+    const uint32_t at = columns.starts[vector];
     if constexpr (keyed)
-        StoreUnlessKey(to + columns.starts[vector], pixels, _mm256_castsi256_si128(keys));
+        StoreUnlessKey(to + at, pixels, _mm256_castsi256_si128(keys));
     else
-        StoreHalf(to + columns.starts[vector], pixels);
+        StoreHalf(to + at, pixels);
+    if constexpr (twice)
+        StoreHalf(copy + at, pixels);
 }
 
 // Two vectors of the plan side by side make one store, but for the last,
 // which may overlap the one before it. Their masks lie together. The count
 // is read once: the stores could be to the plan's memory for all the compiler
 // knows.
-template <typename Pixel, bool keyed>
-ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
+template <typename Pixel, bool keyed, bool twice>
+ROW_LOOP void ShuffledRow(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns, Pixel key)
 {
     const __m256i keys = Broadcast(key);
     const uint32_t vectors = columns.vectors;
     uint32_t vector = 0;
-    Pixel* out = to;
+    uint32_t at = 0;
 #pragma GCC unroll 2
-    for (; vector + 2 < vectors; vector += 2, out += lanes<Pixel>) {
+    for (; vector + 2 < vectors; vector += 2, at += lanes<Pixel>) {
         const __m256i mask = Load(columns.masks[vector]);
         const __m256i sources =
             _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(from + columns.offsets[vector + 1]),
                                 reinterpret_cast<const __m128i*>(from + columns.offsets[vector]));
         const __m256i pixels = _mm256_shuffle_epi8(sources, mask);
         if constexpr (keyed)
-            StoreUnlessKey(out, pixels, keys);
+            StoreUnlessKey(to + at, pixels, keys);
         else
-            Store(out, pixels);
+            Store(to + at, pixels);
+        if constexpr (twice)
+            Store(copy + at, pixels);
     }
     for (; vector < vectors; ++vector)
-        ShuffledOne<Pixel, keyed>(to, from, columns, vector, keys);
+        ShuffledOne<Pixel, keyed, twice>(to, copy, from, columns, vector, keys);
 }
 
 template <typename Pixel>
-void Shuffled(Pixel* to, const Pixel* from, const ShuffledColumns& columns)
+void Shuffled(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns)
 {
-    ShuffledRow<Pixel, false>(to, from, columns, Pixel());
+    if (copy)
+        ShuffledRow<Pixel, false, true>(to, copy, from, columns, Pixel());
+    else
+        ShuffledRow<Pixel, false, false>(to, copy, from, columns, Pixel());
 }
 
 template <typename Pixel>
 void ShuffledKeyed(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
 {
-    ShuffledRow<Pixel, true>(to, from, columns, key);
+    ShuffledRow<Pixel, true, false>(to, nullptr, from, columns, key);
 }
 
 template <typename Pixel>

@@ -36,8 +36,9 @@ struct BlitRowKernels {
     // to[2i] = to[2i + 1] = from[i]: a stretch to exactly twice the width.
     void (*doubled)(Pixel* to, const Pixel* from, uint32_t count);
     // A stretched row through its shuffles, plain and keyed; null on the
-    // levels without byte shuffles.
-    void (*shuffled)(Pixel* to, const Pixel* from, const ShuffledColumns& columns);
+    // levels without byte shuffles. A plain row is also stored into `copy`
+    // unless that is null: the next row of a stretch often repeats it.
+    void (*shuffled)(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns);
     void (*shuffledKeyed)(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key);
 };
 

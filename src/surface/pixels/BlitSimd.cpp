@@ -238,8 +238,8 @@ struct Ssse3Lanes : Sse2Lanes {
 // The source bytes a shuffle takes all lie in the one vector it loads, which
 // the plan has kept inside the source row. The count is read once: the stores
 // could be to the plan's memory for all the compiler knows.
-template <class Lanes, typename Pixel, bool keyed>
-ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)
+template <class Lanes, typename Pixel, bool keyed, bool twice>
+ROW_LOOP void ShuffledRow(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns, Pixel key)
 {
     const __m128i keys = Broadcast(key);
     const uint32_t vectors = columns.vectors;
@@ -247,10 +247,13 @@ ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& c
     for (uint32_t vector = 0; vector < vectors; ++vector) {
         const __m128i mask = LoadVector(columns.masks[vector]);
         const __m128i pixels = _mm_shuffle_epi8(LoadVector(from + columns.offsets[vector]), mask);
+        const uint32_t at = columns.starts[vector];
         if constexpr (keyed)
-            StoreUnlessKey<Lanes>(to + columns.starts[vector], pixels, keys);
+            StoreUnlessKey<Lanes>(to + at, pixels, keys);
         else
-            StoreVector(to + columns.starts[vector], pixels);
+            StoreVector(to + at, pixels);
+        if constexpr (twice)
+            StoreVector(copy + at, pixels);
     }
 }
 
@@ -260,13 +263,16 @@ ROW_LOOP void ShuffledRow(Pixel* to, const Pixel* from, const ShuffledColumns& c
     LEVEL_ROWS(Rows##Unshuffled, Lanes);                                                                             \
     template <typename Pixel>                                                                                        \
     struct Rows : Rows##Unshuffled<Pixel> {                                                                          \
-        static void Plain(Pixel* to, const Pixel* from, const ShuffledColumns& columns)                              \
+        static void Plain(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns)                 \
         {                                                                                                            \
-            ShuffledRow<Lanes, Pixel, false>(to, from, columns, Pixel());                                            \
+            if (copy)                                                                                                \
+                ShuffledRow<Lanes, Pixel, false, true>(to, copy, from, columns, Pixel());                            \
+            else                                                                                                     \
+                ShuffledRow<Lanes, Pixel, false, false>(to, copy, from, columns, Pixel());                           \
         }                                                                                                            \
         static void Keyed(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key)                   \
         {                                                                                                            \
-            ShuffledRow<Lanes, Pixel, true>(to, from, columns, key);                                                 \
+            ShuffledRow<Lanes, Pixel, true, false>(to, nullptr, from, columns, key);                                 \
         }                                                                                                            \
         static constexpr decltype(BlitRowKernels<Pixel>::shuffled) Shuffled() { return Plain; }                      \
         static constexpr decltype(BlitRowKernels<Pixel>::shuffledKeyed) ShuffledKeyed() { return Keyed; }            \
