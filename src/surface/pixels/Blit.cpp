@@ -352,7 +352,6 @@ bool FitsShuffles(uint32_t sourceWidth, uint32_t width)
 }
 
 // The source column of every destination column, mirrored as the row is.
-template <typename Pixel>
 void TakenColumns(uint16_t* taken, uint32_t sourceWidth, uint32_t width, bool mirrored)
 {
     Stepping columns(sourceWidth, width);
@@ -370,7 +369,7 @@ void PlanShuffles(ShuffledColumns& plan, uint32_t sourceWidth, uint32_t width, b
 {
     constexpr uint32_t lanes = shuffledLanes<Pixel>;
     uint16_t taken[ShuffledColumns::maxVectors * lanes];
-    TakenColumns<Pixel>(taken, sourceWidth, width, mirrored);
+    TakenColumns(taken, sourceWidth, width, mirrored);
     plan.vectors = (width + lanes - 1) / lanes;
     for (uint32_t vector = 0; vector < plan.vectors; ++vector) {
         const uint32_t start = std::min(vector * lanes, width - lanes);

@@ -49,11 +49,12 @@ bool CopyRect16(const PixelPlane& destination, uint32_t x, uint32_t y, const Pix
 // Nearest-neighbour stretch: destination pixel (left + c, top + r) takes source
 // pixel (left + floor(c * sw / dw), top + floor(r * sh / dh)), stepped with
 // quotients and remainders; when no key is in use, a row that repeats the one
-// above is stored along with it or block-copied from it. Under a left-right mirror, destination column
-// left + c takes what the plain stretch puts at left + dw - 1 - c; under an
-// up-down mirror, row top + r takes what it puts at top + dh - 1 - r. Strides
-// are in pixels. The source rectangle must not be empty unless the destination
-// rectangle is, and the two areas must not share memory.
+// above is stored along with it or block-copied from it. Under a left-right
+// mirror, destination column left + c takes what the plain stretch puts at
+// left + dw - 1 - c; under an up-down mirror, row top + r takes what it puts at
+// top + dh - 1 - r. Strides are in pixels. The source rectangle must not be
+// empty unless the destination rectangle is, and the two areas must not share
+// memory.
 void StretchCopy8(uint8_t* destination, const uint8_t* source, PixelRect sourceRect, ptrdiff_t sourceStride,
                   PixelRect destinationRect, ptrdiff_t destinationStride, const CopyEffects& effects);
 void StretchCopy16(uint16_t* destination, const uint16_t* source, PixelRect sourceRect, ptrdiff_t sourceStride,

@@ -199,8 +199,14 @@ LEVEL_ROWS(Sse2Rows, Sse2Lanes);
 template <class Rows, typename Pixel>
 constexpr BlitRowKernels<Pixel> RowKernelsOf(void (*fill)(Pixel*, uint32_t, Pixel))
 {
-    return {fill,          Rows::KeyedForward,    Rows::KeyedBackward, Rows::Mirrored, Rows::MirroredKeyed,
-            DoubledRowSse2<Pixel>, Rows::Shuffled(), Rows::ShuffledKeyed()};
+    return {fill,
+            Rows::KeyedForward,
+            Rows::KeyedBackward,
+            Rows::Mirrored,
+            Rows::MirroredKeyed,
+            DoubledRowSse2<Pixel>,
+            Rows::Shuffled(),
+            Rows::ShuffledKeyed()};
 }
 
 // SSE2 has no byte shuffle to stretch rows with.
