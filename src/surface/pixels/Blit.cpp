@@ -394,7 +394,8 @@ struct StretchedRow {
           step(effects.mirrorLeftRight ? -1 : 1),
           key(Pixel(effects.key)),
           keyed(KeyCanMatch<Pixel>(effects)),
-          doubled(!keyed && !effects.mirrorLeftRight && uint64_t(sourceWidth) * 2 == width)
+          doubled(!keyed && !effects.mirrorLeftRight && uint64_t(sourceWidth) * 2 == width),
+          oneToOne(sourceWidth == width)
     {
     }
 
@@ -405,6 +406,7 @@ struct StretchedRow {
     Pixel key;
     bool keyed;
     bool doubled;
+    bool oneToOne;
     // The row's shuffles, where the level has them and the row fits them.
     const ShuffledColumns* shuffles = nullptr;
 };
@@ -420,12 +422,30 @@ void StretchColumns(Pixel* to, const Pixel* from, const StretchedRow<Pixel>& row
     }
 }
 
+// Columns taken one to one, as in a stretch of the height alone, are a row
+// copy; the rows of a stretch share no memory.
+template <typename Pixel>
+void WriteCopiedRow(Pixel* to, const Pixel* from, const StretchedRow<Pixel>& row, const BlitRowKernels<Pixel>& kernels)
+{
+    const bool mirrored = row.step < 0;
+    if (mirrored && row.keyed)
+        kernels.mirroredKeyed(to, from, row.count, row.key);
+    else if (mirrored)
+        kernels.mirrored(to, from, row.count);
+    else if (row.keyed)
+        kernels.keyedForward(to, from, row.count, row.key);
+    else
+        std::memcpy(to, from, size_t(row.count) * sizeof(Pixel));
+}
+
 template <typename Pixel>
 void WriteStretchedRow(Pixel* to, const Pixel* from, const StretchedRow<Pixel>& row,
                        const BlitRowKernels<Pixel>& kernels)
 {
     if (row.doubled)
         kernels.doubled(to, from, row.count / 2);
+    else if (row.oneToOne)
+        WriteCopiedRow(to, from, row, kernels);
     else if (row.shuffles && row.keyed)
         kernels.shuffledKeyed(to, from, *row.shuffles, row.key);
     else if (row.shuffles)
