@@ -10,31 +10,14 @@
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
+#include "surface/pixels/Avx2Vectors.h"
+
 namespace {
 
-__m256i Load(const void* from)
-{
-    return _mm256_loadu_si256(static_cast<const __m256i*>(from));
-}
-
-void Store(void* to, __m256i value)
-{
-    _mm256_storeu_si256(static_cast<__m256i*>(to), value);
-}
-
-__m128i LoadHalf(const void* from)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(from));
-}
-
-template <typename Pixel>
-__m256i Equal(__m256i a, __m256i b)
-{
-    if constexpr (sizeof(Pixel) == 2)
-        return _mm256_cmpeq_epi16(a, b);
-    else
-        return _mm256_cmpeq_epi32(a, b);
-}
+using avx2::Equal;
+using avx2::Load;
+using avx2::LoadHalf;
+using avx2::Store;
 
 __m256i Select(__m256i mask, __m256i ifSet, __m256i otherwise)
 {

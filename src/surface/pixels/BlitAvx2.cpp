@@ -13,33 +13,21 @@
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
+#include "surface/pixels/Avx2Vectors.h"
+
 namespace {
+
+using avx2::Equal;
+using avx2::Load;
+using avx2::LoadHalf;
+using avx2::Store;
+using avx2::StoreHalf;
 
 template <typename Pixel>
 constexpr uint32_t lanes = 32 / sizeof(Pixel);
 
 template <typename Pixel>
 constexpr uint32_t halfLanes = 16 / sizeof(Pixel);
-
-__m256i Load(const void* from)
-{
-    return _mm256_loadu_si256(static_cast<const __m256i*>(from));
-}
-
-void Store(void* to, __m256i value)
-{
-    _mm256_storeu_si256(static_cast<__m256i*>(to), value);
-}
-
-__m128i LoadHalf(const void* from)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(from));
-}
-
-void StoreHalf(void* to, __m128i value)
-{
-    _mm_storeu_si128(static_cast<__m128i*>(to), value);
-}
 
 template <typename Pixel>
 __m256i Broadcast(Pixel value)
@@ -48,15 +36,6 @@ __m256i Broadcast(Pixel value)
         return _mm256_set1_epi8(char(value));
     else
         return _mm256_set1_epi16(short(value));
-}
-
-template <typename Pixel>
-__m256i Equal(__m256i a, __m256i b)
-{
-    if constexpr (sizeof(Pixel) == 1)
-        return _mm256_cmpeq_epi8(a, b);
-    else
-        return _mm256_cmpeq_epi16(a, b);
 }
 
 template <typename Pixel>
