@@ -7,61 +7,51 @@
 // (#pragma GCC target), after the level's `Vectors` are defined: its loops
 // are then that level's code, and internal to its file.
 //
-// `Vectors` gives `lanes<Pixel>`, `Rule<Pixel, bothHalves>(rows, column,
-// out)`, which finds the values of the `lanes` columns from `column`, its
-// `Chunks<Pixel>` and `LayOutChunk(left, right, base, control, output)`.
+// `Vectors` gives its `Chunks<Pixel>`, `RuleChunk<Pixel, bothHalves>(rows,
+// base, control, upper, lower)`, which finds the rule's values of the columns
+// one output chunk shows and lays them out into that chunk of the upper (and
+// the lower) output row, and `LayOutChunk(left, right, base, control,
+// output)`, which lays out values already found.
 
 namespace {
 
-// The last vector may overlap the one before: it finds the same values again.
-// Rows and outputs are copies, so that the stores need not be taken to change
-// them.
+// The chunks are independent, so the rule's values never leave the
+// registers; the last chunk may overlap the one before.
 template <typename Vectors, typename Pixel, bool bothHalves>
-void RuleInterior(const NeighbourRows<Pixel> rows, uint32_t begin, uint32_t end, const RuleOutputs<Pixel> out)
+void RuleChunks(const NeighbourRows<Pixel> rows, const OutputChunks& chunks, Pixel* upper, Pixel* lower)
 {
-    constexpr uint32_t lanes = Vectors::template lanes<Pixel>;
-    uint32_t column = begin;
-    for (; end - column > lanes; column += lanes)
-        Vectors::template Rule<Pixel, bothHalves>(rows, column, out);
-    Vectors::template Rule<Pixel, bothHalves>(rows, end - lanes, out);
+    using Chunks = typename Vectors::template Chunks<Pixel>;
+    constexpr uint32_t parts = Chunks::pixels / Chunks::partPixels;
+    const uint32_t* base = chunks.base;
+    const uint8_t* control = chunks.control;
+    Pixel* upperOut = upper;
+    Pixel* lowerOut = lower;
+    for (uint32_t chunk = 1; chunk < chunks.count; ++chunk) {
+        Vectors::template RuleChunk<Pixel, bothHalves>(rows, base, control, upperOut, lowerOut);
+        base += parts;
+        control += Chunks::controlBytes;
+        upperOut += Chunks::pixels;
+        lowerOut += Chunks::pixels;
+    }
+    Vectors::template RuleChunk<Pixel, bothHalves>(rows, base, control, upper + chunks.lastStart,
+                                                   lower + chunks.lastStart);
 }
 
-template <typename Pixel>
-void RuleColumnsInTurn(const NeighbourRows<Pixel>& rows, uint32_t begin, uint32_t end, bool bothHalves,
-                       const RuleOutputs<Pixel>& out)
-{
-    RuleColumns(rows, begin, end, out.upperLeft, out.upperRight);
-    if (bothHalves)
-        RuleColumns({rows.opposite, rows.current, rows.vertical}, begin, end, out.lowerLeft, out.lowerRight);
-}
-
-template <typename Pixel>
-void KeepEdgeColumns(const Pixel* current, const StripColumns& columns, Pixel* left, Pixel* right)
-{
-    KeepColumns(current, 0, columns.interiorBegin, left, right);
-    KeepColumns(current, columns.interiorEnd, columns.count, left, right);
-}
-
+// The chunks work the frame's edge columns like the others, reading the
+// pixels beside the row, which lie in the frame's memory since a rule row is
+// never the frame's first or last; their output is then rewritten.
 template <typename Vectors, typename Pixel>
-void RuleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, bool bothHalves,
-              RuleValues<Pixel>& values)
+void BlockRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
+               Pixel* upper, Pixel* lower, RuleValues<Pixel>&)
 {
-    const RuleOutputs<Pixel> out = {values.upperLeft, values.upperRight, values.lowerLeft, values.lowerRight};
-    // From the strip's first column even where that is the frame's, so that
-    // the vectors stay aligned with the rows: the values found there are
-    // replaced below. A rule row is never the frame's first, so its left
-    // neighbour lies in the frame's memory.
-    const uint32_t begin = 0;
-    const uint32_t end = columns.interiorEnd;
-    if (end - begin < Vectors::template lanes<Pixel>)
-        RuleColumnsInTurn(rows, begin, end, bothHalves, out);
-    else if (bothHalves)
-        RuleInterior<Vectors, Pixel, true>(rows, begin, end, out);
+    if (lower)
+        RuleChunks<Vectors, Pixel, true>(rows, *widths.chunks, upper, lower);
     else
-        RuleInterior<Vectors, Pixel, false>(rows, begin, end, out);
-    KeepEdgeColumns(rows.current, columns, values.upperLeft, values.upperRight);
-    if (bothHalves)
-        KeepEdgeColumns(rows.current, columns, values.lowerLeft, values.lowerRight);
+        RuleChunks<Vectors, Pixel, false>(rows, *widths.chunks, upper, upper);
+    const uint32_t outputColumns = widths.chunks->lastStart + Vectors::template Chunks<Pixel>::pixels;
+    KeepEdgeOutput(rows.current, columns, widths, outputColumns, upper);
+    if (lower)
+        KeepEdgeOutput(rows.current, columns, widths, outputColumns, lower);
 }
 
 template <typename Vectors, typename Pixel>
@@ -83,9 +73,9 @@ void LayOutRow(const Pixel* left, const Pixel* right, const ColumnWidths& widths
 }
 
 template <typename Vectors, typename Pixel>
-PermutingKernels<Pixel> PermutingKernelsOf()
+RowKernels<Pixel> PermutingKernelsOf()
 {
-    return {RuleRows<Vectors, Pixel>, LayOutRow<Vectors, Pixel>};
+    return {BlockRows<Vectors, Pixel>, LayOutRow<Vectors, Pixel>};
 }
 
 }

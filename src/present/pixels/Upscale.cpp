@@ -204,9 +204,8 @@ private:
 
 // 8-bit rows are looked up in the colour table once each, together with the
 // columns beside the strip that its edge pixels read, and kept while the rows
-// next to them still need them: the three a rule row reads and one read
-// ahead. Rows are asked for in rising order, so the lowest row kept is the
-// one to replace.
+// next to them still need them: the three a rule row reads. Rows are asked
+// for in rising order, so the lowest row kept is the one to replace.
 class SourceRows8 {
 public:
     SourceRows8(const uint8_t* pixels, ptrdiff_t pitch, const uint32_t* colours, uint32_t frameWidth,
@@ -235,7 +234,7 @@ public:
     }
 
 private:
-    static constexpr uint32_t rowCount = 4;
+    static constexpr uint32_t rowCount = 3;
 
     void Expand(uint32_t y, uint32_t* out) const
     {
@@ -271,21 +270,17 @@ void BlockRowsInTurn(const NeighbourRows<Pixel>& rows, const StripColumns& colum
     }
 }
 
-// `spread` alone serves the rows without the rule: the frame's first and last
-// rows, and every row of an output smaller than the source.
 template <typename Pixel>
-struct RowKernels {
-    BlockRowsKernel<Pixel> blockRows;
-    SpreadRowKernel<Pixel> spread;
-};
-
-template <typename Pixel>
-RowKernels<Pixel> ChooseKernels(const ColumnWidths& widths)
+RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
 {
+    if (plan.Permuting() == UpscaleKernels::Avx512)
+        return PermutingKernelsAvx512<Pixel>();
+    if (plan.Permuting() == UpscaleKernels::Avx2)
+        return PermutingKernelsAvx2<Pixel>();
     if (selectedKernels >= UpscaleKernels::Ssse3) {
-        const ShufflingKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(widths.whole);
+        const RowKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(plan.Widths().whole);
         if (shuffling.blockRows)
-            return {shuffling.blockRows, shuffling.spread};
+            return shuffling;
     }
     if (selectedKernels != UpscaleKernels::Portable)
         return {BlockRowsInTurn<Pixel, RuleRowSse2<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
@@ -341,11 +336,11 @@ bool RuleApplies(const ScaleGeometry& geometry)
 }
 
 template <typename Pixel, typename SourceRows>
-void ScaleStripInTurn(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
-                      const StripPlan<Pixel>& plan, StripOutput out)
+void ScaleStripRows(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
+                    const StripPlan<Pixel>& plan, StripOutput out)
 {
     const ColumnWidths widths = plan.Widths();
-    const RowKernels<Pixel> kernels = ChooseKernels<Pixel>(widths);
+    const RowKernels<Pixel> kernels = ChooseKernels(plan);
     const bool ruleApplies = RuleApplies(geometry);
     RuleValues<Pixel> values;
     BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
@@ -365,78 +360,12 @@ void ScaleStripInTurn(SourceRows& source, const ScaleGeometry& geometry, const P
     }
 }
 
-// A source row's output rows, laid out from these values when the next row's
-// have been found. Without `lowerLeft`, every output row is the upper one.
-template <typename Pixel>
-struct PendingRows {
-    const Pixel* upperLeft;
-    const Pixel* upperRight;
-    const Pixel* lowerLeft;
-    const Pixel* lowerRight;
-    StripOutput out;
-    uint32_t height;
-};
-
-template <typename Pixel>
-void WritePendingRows(const PermutingKernels<Pixel>& kernels, const ColumnWidths& widths,
-                      const PendingRows<Pixel>& rows)
-{
-    if (rows.height == 0)
-        return;
-    const uint32_t upperRows = rows.lowerLeft ? (rows.height + 1) / 2 : rows.height;
-    kernels.layOut(rows.upperLeft, rows.upperRight, widths, reinterpret_cast<Pixel*>(rows.out.row));
-    RepeatRow(rows.out, upperRows);
-    if (upperRows == rows.height)
-        return;
-    const StripOutput lower = {RowBelow(rows.out, upperRows), rows.out.pitch, rows.out.rowBytes};
-    kernels.layOut(rows.lowerLeft, rows.lowerRight, widths, reinterpret_cast<Pixel*>(lower.row));
-    RepeatRow(lower, rows.height - upperRows);
-}
-
-// Every source row gives at least one output row here. Rows are read two
-// ahead, so that an expanded 8-bit row has reached the cache before the
-// rule reads it; the two sets of values alternate between rule rows.
-template <typename Pixel, typename SourceRows>
-void ScaleStripPermuting(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
-                         const StripPlan<Pixel>& plan, StripOutput out)
-{
-    const ColumnWidths widths = plan.Widths();
-    const PermutingKernels<Pixel> kernels = plan.Permuting() == UpscaleKernels::Avx512
-                                                ? PermutingKernelsAvx512<Pixel>()
-                                                : PermutingKernelsAvx2<Pixel>();
-    RuleValues<Pixel> values[2];
-    uint32_t nextValues = 0;
-    PendingRows<Pixel> pending = {};
-    BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
-    for (uint32_t y = strip.top; y < strip.bottom; ++y) {
-        if (y + 2 < geometry.sourceHeight)
-            source.Row(y + 2);
-        const uint32_t height = rows.Whole() + rows.NextExtra();
-        const Pixel* current = source.Row(y);
-        PendingRows<Pixel> next = {current, current, nullptr, nullptr, out, height};
-        if (y != 0 && y + 1 != geometry.sourceHeight) {
-            RuleValues<Pixel>& found = values[nextValues];
-            nextValues ^= 1;
-            kernels.rule({source.Row(y - 1), current, source.Row(y + 1)}, plan.Columns(), height > 1, found);
-            next = {found.upperLeft, found.upperRight, found.lowerLeft, found.lowerRight, out, height};
-        }
-        WritePendingRows(kernels, widths, pending);
-        pending = next;
-        out.row = RowBelow(out, height);
-    }
-    WritePendingRows(kernels, widths, pending);
-}
-
 template <typename Pixel, typename SourceRows>
 void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
 {
     const bool permuting = selectedKernels >= UpscaleKernels::Avx2 && RuleApplies(geometry);
     const StripPlan<Pixel> plan(geometry, strip, permuting ? selectedKernels : UpscaleKernels::Portable);
-    const StripOutput out = FirstOutputRow(geometry, strip, plan, output);
-    if (plan.Permuting() != UpscaleKernels::Portable)
-        ScaleStripPermuting(source, geometry, strip, plan, out);
-    else
-        ScaleStripInTurn(source, geometry, strip, plan, out);
+    ScaleStripRows(source, geometry, strip, plan, FirstOutputRow(geometry, strip, plan, output));
 }
 
 // Strips bound the buffers a row needs, so any frame width is served without

@@ -24,16 +24,33 @@ __m256i Select(__m256i mask, __m256i ifSet, __m256i otherwise)
     return _mm256_blendv_epi8(otherwise, ifSet, mask);
 }
 
-// A 16-bit chunk's two parts, each from its own eight columns.
-__m256i LoadParts(const uint16_t* values, const uint32_t* base)
+// A chunk's columns: a 32-bit chunk's eight from its base, a 16-bit chunk's
+// two parts each from its own eight columns.
+__m256i LoadColumns(const uint32_t* row, const uint32_t* base)
 {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(LoadHalf(values + base[0])), LoadHalf(values + base[1]), 1);
+    return Load(row + *base);
+}
+
+__m256i LoadColumns(const uint16_t* row, const uint32_t* base)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(LoadHalf(row + base[0])), LoadHalf(row + base[1]), 1);
+}
+
+template <typename Pixel>
+__m256i LayOut(__m256i left, __m256i right, const uint8_t* control)
+{
+    if constexpr (sizeof(Pixel) == 4) {
+        const __m256i indices = Load(control);
+        const __m256 lefts = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(left, indices));
+        const __m256 rights = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(right, indices));
+        return _mm256_castps_si256(_mm256_blendv_ps(lefts, rights, _mm256_castsi256_ps(indices)));
+    } else {
+        return _mm256_or_si256(_mm256_shuffle_epi8(left, Load(control)),
+                               _mm256_shuffle_epi8(right, Load(control + 32)));
+    }
 }
 
 struct Avx2Vectors {
-    template <typename Pixel>
-    static constexpr uint32_t lanes = 32 / sizeof(Pixel);
-
     template <typename Pixel>
     using Chunks = Avx2Chunks<Pixel>;
 
@@ -42,44 +59,34 @@ struct Avx2Vectors {
     // half is the upper one with the vertical neighbours swapped, which swaps
     // the comparisons in pairs and lets the two halves share their unions.
     template <typename Pixel, bool bothHalves>
-    static void Rule(const NeighbourRows<Pixel>& rows, uint32_t column, const RuleOutputs<Pixel>& out)
+    static void RuleChunk(const NeighbourRows<Pixel>& rows, const uint32_t* base, const uint8_t* control,
+                          Pixel* upper, Pixel* lower)
     {
-        const Pixel* centre = rows.current + column;
-        const __m256i above = Load(rows.vertical + column);
-        const __m256i below = Load(rows.opposite + column);
-        const __m256i own = Load(centre);
-        const __m256i left = Load(centre - 1);
-        const __m256i right = Load(centre + 1);
+        const __m256i above = LoadColumns(rows.vertical, base);
+        const __m256i below = LoadColumns(rows.opposite, base);
+        const __m256i own = LoadColumns(rows.current, base);
+        const __m256i left = LoadColumns(rows.current - 1, base);
+        const __m256i right = LoadColumns(rows.current + 1, base);
         const __m256i leftAbove = Equal<Pixel>(left, above);
         const __m256i leftBelow = Equal<Pixel>(left, below);
         const __m256i rightAbove = Equal<Pixel>(right, above);
         const __m256i rightBelow = Equal<Pixel>(right, below);
         const __m256i leftBelowOrRightAbove = _mm256_or_si256(leftBelow, rightAbove);
         const __m256i leftAboveOrRightBelow = _mm256_or_si256(leftAbove, rightBelow);
-        Store(out.upperLeft + column, Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own));
-        Store(out.upperRight + column, Select(_mm256_andnot_si256(leftAboveOrRightBelow, rightAbove), above, own));
-        if constexpr (bothHalves) {
-            Store(out.lowerLeft + column, Select(_mm256_andnot_si256(leftAboveOrRightBelow, leftBelow), below, own));
-            Store(out.lowerRight + column,
-                  Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own));
-        }
+        Store(upper, LayOut<Pixel>(Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own),
+                                   Select(_mm256_andnot_si256(leftAboveOrRightBelow, rightAbove), above, own),
+                                   control));
+        if constexpr (bothHalves)
+            Store(lower, LayOut<Pixel>(Select(_mm256_andnot_si256(leftAboveOrRightBelow, leftBelow), below, own),
+                                       Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own),
+                                       control));
     }
 
-    static void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint32_t* base,
-                            const uint8_t* control, uint32_t* output)
+    template <typename Pixel>
+    static void LayOutChunk(const Pixel* left, const Pixel* right, const uint32_t* base, const uint8_t* control,
+                            Pixel* output)
     {
-        const __m256i indices = Load(control);
-        const __m256 lefts = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(left + *base), indices));
-        const __m256 rights = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load(right + *base), indices));
-        Store(output, _mm256_castps_si256(_mm256_blendv_ps(lefts, rights, _mm256_castsi256_ps(indices))));
-    }
-
-    static void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint32_t* base,
-                            const uint8_t* control, uint16_t* output)
-    {
-        const __m256i lefts = _mm256_shuffle_epi8(LoadParts(left, base), Load(control));
-        const __m256i rights = _mm256_shuffle_epi8(LoadParts(right, base), Load(control + 32));
-        Store(output, _mm256_or_si256(lefts, rights));
+        Store(output, LayOut<Pixel>(LoadColumns(left, base), LoadColumns(right, base), control));
     }
 };
 
@@ -88,12 +95,12 @@ struct Avx2Vectors {
 #include "present/pixels/PermutingRows.h"
 
 template <typename Pixel>
-PermutingKernels<Pixel> PermutingKernelsAvx2()
+RowKernels<Pixel> PermutingKernelsAvx2()
 {
     return PermutingKernelsOf<Avx2Vectors, Pixel>();
 }
 
-template PermutingKernels<uint16_t> PermutingKernelsAvx2();
-template PermutingKernels<uint32_t> PermutingKernelsAvx2();
+template RowKernels<uint16_t> PermutingKernelsAvx2();
+template RowKernels<uint32_t> PermutingKernelsAvx2();
 
 #pragma GCC pop_options

@@ -56,48 +56,52 @@ __m512i Select(LaneMask<Pixel> mask, __m512i ifSet, __m512i otherwise)
         return _mm512_mask_blend_epi32(mask, otherwise, ifSet);
 }
 
-struct Avx512Vectors {
-    template <typename Pixel>
-    static constexpr uint32_t lanes = 64 / sizeof(Pixel);
+template <typename Pixel>
+__m512i Permute(__m512i first, __m512i indices, __m512i second)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_permutex2var_epi16(first, indices, second);
+    else
+        return _mm512_permutex2var_epi32(first, indices, second);
+}
 
+struct Avx512Vectors {
     template <typename Pixel>
     using Chunks = Avx512Chunks<Pixel>;
 
-    // The rule as the AVX2 kernels find it, with the comparisons in masks.
+    // The rule as the AVX2 kernels find it, with the comparisons in masks, on
+    // the columns from the chunk's base.
     template <typename Pixel, bool bothHalves>
-    static void Rule(const NeighbourRows<Pixel>& rows, uint32_t column, const RuleOutputs<Pixel>& out)
+    static void RuleChunk(const NeighbourRows<Pixel>& rows, const uint32_t* base, const uint8_t* control,
+                          Pixel* upper, Pixel* lower)
     {
         using Mask = LaneMask<Pixel>;
-        const Pixel* centre = rows.current + column;
-        const __m512i above = Load(rows.vertical + column);
-        const __m512i below = Load(rows.opposite + column);
+        const Pixel* centre = rows.current + *base;
+        const __m512i above = Load(rows.vertical + *base);
+        const __m512i below = Load(rows.opposite + *base);
         const __m512i own = Load(centre);
         const __m512i left = Load(centre - 1);
         const __m512i right = Load(centre + 1);
+        const __m512i indices = Load(control);
         const Mask leftAbove = Equal<Pixel>(left, above);
         const Mask leftBelow = Equal<Pixel>(left, below);
         const Mask rightAbove = Equal<Pixel>(right, above);
         const Mask rightBelow = Equal<Pixel>(right, below);
         const Mask leftBelowOrRightAbove = Mask(leftBelow | rightAbove);
         const Mask leftAboveOrRightBelow = Mask(leftAbove | rightBelow);
-        Store(out.upperLeft + column, Select<Pixel>(Mask(leftAbove & ~leftBelowOrRightAbove), above, own));
-        Store(out.upperRight + column, Select<Pixel>(Mask(rightAbove & ~leftAboveOrRightBelow), above, own));
-        if constexpr (bothHalves) {
-            Store(out.lowerLeft + column, Select<Pixel>(Mask(leftBelow & ~leftAboveOrRightBelow), below, own));
-            Store(out.lowerRight + column, Select<Pixel>(Mask(rightBelow & ~leftBelowOrRightAbove), below, own));
-        }
+        Store(upper, Permute<Pixel>(Select<Pixel>(Mask(leftAbove & ~leftBelowOrRightAbove), above, own), indices,
+                                    Select<Pixel>(Mask(rightAbove & ~leftAboveOrRightBelow), above, own)));
+        if constexpr (bothHalves)
+            Store(lower, Permute<Pixel>(Select<Pixel>(Mask(leftBelow & ~leftAboveOrRightBelow), below, own),
+                                        indices,
+                                        Select<Pixel>(Mask(rightBelow & ~leftBelowOrRightAbove), below, own)));
     }
 
-    static void LayOutChunk(const uint32_t* left, const uint32_t* right, const uint32_t* base,
-                            const uint8_t* control, uint32_t* output)
+    template <typename Pixel>
+    static void LayOutChunk(const Pixel* left, const Pixel* right, const uint32_t* base, const uint8_t* control,
+                            Pixel* output)
     {
-        Store(output, _mm512_permutex2var_epi32(Load(left + *base), Load(control), Load(right + *base)));
-    }
-
-    static void LayOutChunk(const uint16_t* left, const uint16_t* right, const uint32_t* base,
-                            const uint8_t* control, uint16_t* output)
-    {
-        Store(output, _mm512_permutex2var_epi16(Load(left + *base), Load(control), Load(right + *base)));
+        Store(output, Permute<Pixel>(Load(left + *base), Load(control), Load(right + *base)));
     }
 };
 
@@ -172,12 +176,12 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
 }
 
 template <typename Pixel>
-PermutingKernels<Pixel> PermutingKernelsAvx512()
+RowKernels<Pixel> PermutingKernelsAvx512()
 {
     return PermutingKernelsOf<Avx512Vectors, Pixel>();
 }
 
-template PermutingKernels<uint16_t> PermutingKernelsAvx512();
-template PermutingKernels<uint32_t> PermutingKernelsAvx512();
+template RowKernels<uint16_t> PermutingKernelsAvx512();
+template RowKernels<uint32_t> PermutingKernelsAvx512();
 
 #pragma GCC pop_options

@@ -87,15 +87,6 @@ struct alignas(64) RuleValues {
     Pixel lowerRight[stripColumns];
 };
 
-// Where the permuting kernels put those values.
-template <typename Pixel>
-struct RuleOutputs {
-    Pixel* upperLeft;
-    Pixel* upperRight;
-    Pixel* lowerLeft;
-    Pixel* lowerRight;
-};
-
 template <typename Pixel>
 using RuleRowKernel = void (*)(const NeighbourRows<Pixel>& rows, const StripColumns& columns, Pixel* left,
                                Pixel* right);
@@ -108,6 +99,15 @@ template <typename Pixel>
 using BlockRowsKernel = void (*)(const NeighbourRows<Pixel>& rows, const StripColumns& columns,
                                  const ColumnWidths& widths, Pixel* upper, Pixel* lower, RuleValues<Pixel>& values);
 
+// A level's kernels for a strip. `spread` alone serves the rows without the
+// rule: the frame's first and last rows, and every row of an output smaller
+// than the source.
+template <typename Pixel>
+struct RowKernels {
+    BlockRowsKernel<Pixel> blockRows;
+    SpreadRowKernel<Pixel> spread;
+};
+
 // Portable kernels, and the pieces of them that the vector kernels reuse for
 // the columns their vectors do not cover.
 template <typename Pixel>
@@ -116,6 +116,9 @@ template <typename Pixel>
 void KeepColumns(const Pixel* current, uint32_t begin, uint32_t end, Pixel* left, Pixel* right);
 template <typename Pixel>
 void RuleColumns(const NeighbourRows<Pixel>& rows, uint32_t begin, uint32_t end, Pixel* left, Pixel* right);
+template <typename Pixel>
+void KeepEdgeOutput(const Pixel* current, const StripColumns& columns, const ColumnWidths& widths,
+                    uint32_t outputColumns, Pixel* output);
 template <typename Pixel>
 void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output);
 // Returns where the next column's output goes.
@@ -131,12 +134,7 @@ void RuleRowSse2(const NeighbourRows<Pixel>& rows, const StripColumns& columns, 
 // columns are `whole` or `whole` + 1 output columns wide; nulls where there
 // are none (below 1x and from 4x on).
 template <typename Pixel>
-struct ShufflingKernels {
-    BlockRowsKernel<Pixel> blockRows;
-    SpreadRowKernel<Pixel> spread;
-};
-template <typename Pixel>
-ShufflingKernels<Pixel> ShufflingKernelsFor(uint32_t whole);
+RowKernels<Pixel> ShufflingKernelsFor(uint32_t whole);
 
 // Columns per group of those kernels: as many as one vector of pairs holds
 // and a 16-byte store takes at their widest; 0 for widths they do not serve.
@@ -150,22 +148,14 @@ constexpr uint32_t ShuffleGroupColumns(uint32_t whole, uint32_t pixelBytes)
 }
 
 // The AVX2 and AVX-512 kernels, which find the rule's values for both rows of
-// a block in one pass and lay rows out chunk by chunk with permutes. Laying
-// out reads what finding the values wrote, so it is done a row later, once
-// the stores have reached the cache. They need the strip's output cut into
-// their chunks: at least a part's columns and a chunk's output columns, each
-// column one to four output columns wide.
+// a block in one pass and lay each output chunk out from them with permutes,
+// never storing them. They need the strip's output cut into their chunks: at
+// least a part's columns and a chunk's output columns, each column one to
+// four output columns wide.
 template <typename Pixel>
-struct PermutingKernels {
-    // The lower rows' values too when `bothHalves`.
-    void (*rule)(const NeighbourRows<Pixel>& rows, const StripColumns& columns, bool bothHalves,
-                 RuleValues<Pixel>& values);
-    SpreadRowKernel<Pixel> layOut;
-};
+RowKernels<Pixel> PermutingKernelsAvx2();
 template <typename Pixel>
-PermutingKernels<Pixel> PermutingKernelsAvx2();
-template <typename Pixel>
-PermutingKernels<Pixel> PermutingKernelsAvx512();
+RowKernels<Pixel> PermutingKernelsAvx512();
 
 // Looks `count` 8-bit indices up in the four byte planes of a palette's
 // screen colours with AVX-512 VBMI byte permutes; reads and writes no pixel

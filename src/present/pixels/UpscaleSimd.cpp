@@ -286,7 +286,7 @@ void BlockRowsSsse3(const NeighbourRows<Pixel>& rows, const StripColumns& column
 }
 
 template <typename Pixel, uint32_t whole>
-ShufflingKernels<Pixel> KernelsOfWidth()
+RowKernels<Pixel> KernelsOfWidth()
 {
     return {BlockRowsSsse3<Pixel, whole>, SpreadRowSsse3<Pixel, whole>};
 }
@@ -294,7 +294,7 @@ ShufflingKernels<Pixel> KernelsOfWidth()
 }
 
 template <typename Pixel>
-ShufflingKernels<Pixel> ShufflingKernelsFor(uint32_t whole)
+RowKernels<Pixel> ShufflingKernelsFor(uint32_t whole)
 {
     switch (whole) {
     case 1:
@@ -308,7 +308,7 @@ ShufflingKernels<Pixel> ShufflingKernelsFor(uint32_t whole)
     }
 }
 
-template ShufflingKernels<uint16_t> ShufflingKernelsFor(uint32_t);
-template ShufflingKernels<uint32_t> ShufflingKernelsFor(uint32_t);
+template RowKernels<uint16_t> ShufflingKernelsFor(uint32_t);
+template RowKernels<uint32_t> ShufflingKernelsFor(uint32_t);
 
 #pragma GCC pop_options
