@@ -26,7 +26,7 @@ void RuleChunks(const NeighbourRows<Pixel> rows, const OutputChunks& chunks, Pix
     const uint8_t* control = chunks.control;
     Pixel* upperOut = upper;
     Pixel* lowerOut = lower;
-    for (uint32_t chunk = 1; chunk < chunks.count; ++chunk) {
+    for (const uint32_t* const last = base + (chunks.count - 1) * parts; base != last;) {
         Vectors::template RuleChunk<Pixel, bothHalves>(rows, base, control, upperOut, lowerOut);
         base += parts;
         control += Chunks::controlBytes;
@@ -39,19 +39,31 @@ void RuleChunks(const NeighbourRows<Pixel> rows, const OutputChunks& chunks, Pix
 
 // The chunks work the frame's edge columns like the others, reading the
 // pixels beside the row, which lie in the frame's memory since a rule row is
-// never the frame's first or last; their output is then rewritten.
+// never the frame's first or last; what they show is then rewritten.
+template <typename Pixel>
+void KeepEdges(const Pixel* current, const StripColumns& columns, const OutputChunks& chunks,
+               uint32_t outputColumns, Pixel* output)
+{
+    for (uint32_t place = 0; place < chunks.leadingEdge; ++place)
+        output[place] = current[0];
+    Pixel* const trailing = output + outputColumns - chunks.trailingEdge;
+    for (uint32_t place = 0; place < chunks.trailingEdge; ++place)
+        trailing[place] = current[columns.count - 1];
+}
+
 template <typename Vectors, typename Pixel>
 void BlockRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
                Pixel* upper, Pixel* lower, RuleValues<Pixel>&)
 {
-    if (lower)
-        RuleChunks<Vectors, Pixel, true>(rows, *widths.chunks, upper, lower);
-    else
-        RuleChunks<Vectors, Pixel, false>(rows, *widths.chunks, upper, upper);
-    const uint32_t outputColumns = widths.chunks->lastStart + Vectors::template Chunks<Pixel>::pixels;
-    KeepEdgeOutput(rows.current, columns, widths, outputColumns, upper);
-    if (lower)
-        KeepEdgeOutput(rows.current, columns, widths, outputColumns, lower);
+    const OutputChunks& chunks = *widths.chunks;
+    const uint32_t outputColumns = chunks.lastStart + Vectors::template Chunks<Pixel>::pixels;
+    if (lower) {
+        RuleChunks<Vectors, Pixel, true>(rows, chunks, upper, lower);
+        KeepEdges(rows.current, columns, chunks, outputColumns, lower);
+    } else {
+        RuleChunks<Vectors, Pixel, false>(rows, chunks, upper, upper);
+    }
+    KeepEdges(rows.current, columns, chunks, outputColumns, upper);
 }
 
 template <typename Vectors, typename Pixel>

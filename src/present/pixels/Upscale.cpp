@@ -122,7 +122,12 @@ private:
             }
         }
         constexpr uint32_t partsPerChunk = Chunks::pixels / Chunks::partPixels;
-        chunks_ = {(output + Chunks::pixels - 1) / Chunks::pixels, output - Chunks::pixels, partBase_, control_};
+        chunks_ = {(output + Chunks::pixels - 1) / Chunks::pixels,
+                   output - Chunks::pixels,
+                   partBase_,
+                   control_,
+                   OutputColumnsOf(0, columns_.interiorBegin),
+                   OutputColumnsOf(columns_.interiorEnd, columns_.count)};
         for (uint32_t chunk = 0; chunk < chunks_.count; ++chunk) {
             const uint32_t start = std::min(chunk * Chunks::pixels, chunks_.lastStart);
             for (uint32_t part = 0; part < partsPerChunk; ++part) {
@@ -134,6 +139,14 @@ private:
                                sourceColumn[first + lane] - base, rightValue[first + lane]);
             }
         }
+    }
+
+    uint32_t OutputColumnsOf(uint32_t begin, uint32_t end) const
+    {
+        uint32_t output = 0;
+        for (uint32_t column = begin; column < end; ++column)
+            output += whole_ + extra_[column];
+        return output;
     }
 
     template <typename Chunks>

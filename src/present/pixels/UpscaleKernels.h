@@ -61,6 +61,10 @@ struct OutputChunks {
     uint32_t lastStart;
     const uint32_t* base;
     const uint8_t* control;
+    // The output columns the strip's first and its last columns show where
+    // those are the frame's edge, and 0 where they are not.
+    uint32_t leadingEdge;
+    uint32_t trailingEdge;
 };
 
 // Output columns per source column of a strip: `whole` plus the column's byte
@@ -116,9 +120,6 @@ template <typename Pixel>
 void KeepColumns(const Pixel* current, uint32_t begin, uint32_t end, Pixel* left, Pixel* right);
 template <typename Pixel>
 void RuleColumns(const NeighbourRows<Pixel>& rows, uint32_t begin, uint32_t end, Pixel* left, Pixel* right);
-template <typename Pixel>
-void KeepEdgeOutput(const Pixel* current, const StripColumns& columns, const ColumnWidths& widths,
-                    uint32_t outputColumns, Pixel* output);
 template <typename Pixel>
 void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output);
 // Returns where the next column's output goes.

@@ -62,21 +62,6 @@ void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths
     SpreadColumns(left, right, widths, 0, widths.count, output);
 }
 
-// The frame's edge columns show their own pixel, whatever a kernel that
-// worked them with the interior wrote there.
-template <typename Pixel>
-void KeepEdgeOutput(const Pixel* current, const StripColumns& columns, const ColumnWidths& widths,
-                    uint32_t outputColumns, Pixel* output)
-{
-    SpreadColumns(current, current, widths, 0, columns.interiorBegin, output);
-    uint32_t tailColumns = 0;
-    for (uint32_t column = columns.interiorEnd; column < columns.count; ++column)
-        tailColumns += widths.whole + widths.extra[column];
-    SpreadColumns(current, current, widths, columns.interiorEnd, columns.count, output + outputColumns - tailColumns);
-}
-
-template void KeepEdgeOutput(const uint16_t*, const StripColumns&, const ColumnWidths&, uint32_t, uint16_t*);
-template void KeepEdgeOutput(const uint32_t*, const StripColumns&, const ColumnWidths&, uint32_t, uint32_t*);
 template void KeepColumns(const uint16_t*, uint32_t, uint32_t, uint16_t*, uint16_t*);
 template void KeepColumns(const uint32_t*, uint32_t, uint32_t, uint32_t*, uint32_t*);
 template void RuleColumns(const NeighbourRows<uint16_t>&, uint32_t, uint32_t, uint16_t*, uint16_t*);
