@@ -50,7 +50,7 @@ struct Frame {
 
     uint32_t width;
     uint32_t height;
-    std::vector<Pixel> pixels;
+    PageVector<Pixel> pixels;
 };
 
 // Sprites as a game draws them: discs of shaded colours over the key, which

@@ -40,7 +40,7 @@ struct Picture {
 
     uint32_t width;
     uint32_t height;
-    std::vector<uint16_t> pixels;
+    PageVector<uint16_t> pixels;
 };
 
 constexpr uint32_t sheetWidth = 640;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <random>
-#include <vector>
 
 #include "Yardstick.h"
 #include "present/pixels/Expand.h"
@@ -21,14 +20,14 @@ BENCHMARK(BM_MemcpyExpandOutput640x480);
 
 void BM_ExpandFrame8_640x480(benchmark::State& state)
 {
-    std::vector<uint8_t> source(width * height);
+    PageVector<uint8_t> source(width * height);
     std::mt19937 random(1);
     for (uint8_t& pixel : source)
         pixel = static_cast<uint8_t>(random());
     uint32_t colours[256];
     for (uint32_t index = 0; index < 256; ++index)
         colours[index] = index * 0x010203u;
-    std::vector<uint32_t> output(width * height);
+    PageVector<uint32_t> output(width * height);
     const PixelRect frame = {0, 0, width, height};
     const double seconds = SecondsPerIteration(state, [&] {
         ExpandRect8(source.data(), width, colours, output.data(), width * sizeof(uint32_t), frame);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <random>
 #include <utility>
 #include <vector>
@@ -20,22 +19,8 @@ constexpr uint32_t sourceHeight = 480;
 
 enum class Content { Game, Noise };
 
-// Frames and the present bitmap are DIB sections, which start on a page.
-template <typename T>
-struct PageAllocator {
-    using value_type = T;
-    PageAllocator() = default;
-    template <typename U>
-    PageAllocator(const PageAllocator<U>&)
-    {
-    }
-    T* allocate(size_t count) { return static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t(4096))); }
-    void deallocate(T* pixels, size_t) { ::operator delete(pixels, std::align_val_t(4096)); }
-    bool operator==(const PageAllocator&) const { return true; }
-};
-
 template <typename Pixel>
-using Bitmap = std::vector<Pixel, PageAllocator<Pixel>>;
+using Bitmap = PageVector<Pixel>;
 
 void Rectangle(Bitmap<uint8_t>& frame, int left, int top, int width, int height, uint8_t index)
 {

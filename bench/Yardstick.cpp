@@ -50,8 +50,8 @@ YardstickTimes yardstickTimes;
 
 void MeasureYardstick(benchmark::State& state, Yardstick yardstick, size_t bytes)
 {
-    std::vector<uint8_t> from(bytes, 1);
-    std::vector<uint8_t> to(bytes);
+    PageVector<uint8_t> from(bytes, 1);
+    PageVector<uint8_t> to(bytes);
     const double seconds = SecondsPerIteration(state, [&] {
         if (yardstick == Yardstick::Memcpy)
             std::memcpy(to.data(), from.data(), bytes);
