@@ -97,9 +97,10 @@ BlitKernels selectedKernels = BestBlitKernels();
 
 // Each level's row loops, in the order of BlitKernels.
 const BlitRowKernels<uint8_t>* const levels8[] = {&portableRowKernels<uint8_t>, &sse2RowKernels8, &ssse3RowKernels8,
-                                                  &sse41RowKernels8, &avx2RowKernels8};
+                                                  &sse41RowKernels8, &avx2RowKernels8, &avx512RowKernels8};
 const BlitRowKernels<uint16_t>* const levels16[] = {&portableRowKernels<uint16_t>, &sse2RowKernels16,
-                                                    &ssse3RowKernels16, &sse41RowKernels16, &avx2RowKernels16};
+                                                    &ssse3RowKernels16, &sse41RowKernels16, &avx2RowKernels16,
+                                                    &avx512RowKernels16};
 
 template <typename Pixel>
 const BlitRowKernels<Pixel>& SelectedRowKernels()
@@ -623,6 +624,8 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 
 BlitKernels BestBlitKernels()
 {
+    if (ProcessorHasAvx512Bw())
+        return BlitKernels::Avx512;
     if (ProcessorHasAvx2())
         return BlitKernels::Avx2;
     if (ProcessorHasSse41())

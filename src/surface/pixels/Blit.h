@@ -74,7 +74,8 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 // same pixels. Sse2 runs keyed, mirrored and doubled rows and 16-bit fills 16
 // bytes at a time; Ssse3 also mirrors rows, and stretches enlarged ones, with
 // byte shuffles; Sse41 also picks keyed pixels with one blend instruction;
-// Avx2 does all of it 32 bytes at a time.
-enum class BlitKernels { Portable, Sse2, Ssse3, Sse41, Avx2 };
+// Avx2 does all of it 32 bytes at a time; Avx512 (Foundation, Byte and Word)
+// also writes keyed rows with masked stores, without reading the destination.
+enum class BlitKernels { Portable, Sse2, Ssse3, Sse41, Avx2, Avx512 };
 BlitKernels BestBlitKernels();
 void SelectBlitKernels(BlitKernels kernels);

@@ -60,7 +60,7 @@ void DoubledRowPortable(Pixel* to, const Pixel* from, uint32_t count);
 // x86 loops, to be used only when the processor has the instructions. Sse2
 // compares, blends and reverses with SSE2; Ssse3 reverses and stretches with
 // byte shuffles; Sse41 also blends with one instruction; Avx2 does all of it
-// 32 bytes at a time.
+// 32 bytes at a time; Avx512 is Avx2 with keyed rows in 64-byte masked stores.
 extern const BlitRowKernels<uint8_t> sse2RowKernels8;
 extern const BlitRowKernels<uint16_t> sse2RowKernels16;
 extern const BlitRowKernels<uint8_t> ssse3RowKernels8;
@@ -69,3 +69,5 @@ extern const BlitRowKernels<uint8_t> sse41RowKernels8;
 extern const BlitRowKernels<uint16_t> sse41RowKernels16;
 extern const BlitRowKernels<uint8_t> avx2RowKernels8;
 extern const BlitRowKernels<uint16_t> avx2RowKernels16;
+extern const BlitRowKernels<uint8_t> avx512RowKernels8;
+extern const BlitRowKernels<uint16_t> avx512RowKernels16;

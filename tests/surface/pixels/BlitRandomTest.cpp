@@ -465,8 +465,8 @@ void Fold(Checksum& checksum, uint64_t number, const Outcome& expected)
 
 std::vector<BlitKernels> AvailableKernels()
 {
-    const BlitKernels all[] = {BlitKernels::Portable, BlitKernels::Sse2, BlitKernels::Ssse3, BlitKernels::Sse41,
-                               BlitKernels::Avx2};
+    const BlitKernels all[] = {BlitKernels::Portable, BlitKernels::Sse2, BlitKernels::Ssse3,
+                               BlitKernels::Sse41,    BlitKernels::Avx2, BlitKernels::Avx512};
     std::vector<BlitKernels> kernels;
     for (BlitKernels level : all) {
         kernels.push_back(level);
