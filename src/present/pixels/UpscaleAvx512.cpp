@@ -12,6 +12,8 @@
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw,avx512vbmi")
 
+#include "surface/pixels/Avx512Vectors.h"
+
 namespace {
 
 __m512i Load(const void* from)
@@ -24,19 +26,7 @@ void Store(void* to, __m512i value)
     _mm512_storeu_si512(to, value);
 }
 
-// A bit per lane of `Pixel`'s width.
-template <typename Pixel>
-struct LaneMaskOf;
-template <>
-struct LaneMaskOf<uint16_t> {
-    using Type = __mmask32;
-};
-template <>
-struct LaneMaskOf<uint32_t> {
-    using Type = __mmask16;
-};
-template <typename Pixel>
-using LaneMask = typename LaneMaskOf<Pixel>::Type;
+using avx512::LaneMask;
 
 template <typename Pixel>
 LaneMask<Pixel> Equal(__m512i a, __m512i b)
@@ -105,15 +95,10 @@ struct Avx512Vectors {
     }
 };
 
-// The first `count` (at most 64) of 64 lanes, or of 16 from lane `first` on.
-__mmask64 FirstLanes(uint32_t count)
-{
-    return count >= 64 ? ~__mmask64(0) : (__mmask64(1) << count) - 1;
-}
-
+// Of 16 lanes from lane `first` on, those among the first `count`.
 __mmask16 SixteenLanes(uint32_t count, uint32_t first)
 {
-    return count <= first ? 0 : __mmask16(FirstLanes(count - first));
+    return count <= first ? 0 : avx512::FirstLanes<uint32_t>(count - first);
 }
 
 // One byte of 64 colours: indices below 128 in the first two quarters of the
@@ -158,8 +143,8 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
     const __m512i order = Load(interleavedOrder.bytes);
     for (uint32_t done = 0; done < count; done += 64, source += 64, output += 64) {
         const uint32_t left = count - done;
-        const __m512i indices =
-            _mm512_maskz_permutexvar_epi8(~__mmask64(0), order, _mm512_maskz_loadu_epi8(FirstLanes(left), source));
+        const __m512i read = _mm512_maskz_loadu_epi8(avx512::FirstLanes<uint8_t>(left), source);
+        const __m512i indices = _mm512_maskz_permutexvar_epi8(~__mmask64(0), order, read);
         const __m512i blue = LookUpPlane(plane[0], indices);
         const __m512i green = LookUpPlane(plane[1], indices);
         const __m512i red = LookUpPlane(plane[2], indices);

@@ -11,31 +11,13 @@
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw")
 
+#include "surface/pixels/Avx512Vectors.h"
+
 namespace {
 
-template <typename Pixel>
-constexpr uint32_t lanes = 64 / sizeof(Pixel);
-
-template <typename Pixel>
-struct LaneMaskOf;
-template <>
-struct LaneMaskOf<uint8_t> {
-    using Type = __mmask64;
-};
-template <>
-struct LaneMaskOf<uint16_t> {
-    using Type = __mmask32;
-};
-template <typename Pixel>
-using LaneMask = typename LaneMaskOf<Pixel>::Type;
-
-// The first `count` lanes, all of them from a whole vector on.
-template <typename Pixel>
-LaneMask<Pixel> FirstLanes(uint32_t count)
-{
-    return count >= lanes<Pixel> ? LaneMask<Pixel>(~LaneMask<Pixel>(0))
-                                 : LaneMask<Pixel>((LaneMask<Pixel>(1) << count) - 1);
-}
+using avx512::FirstLanes;
+using avx512::LaneMask;
+using avx512::lanes;
 
 template <typename Pixel>
 __m512i Broadcast(Pixel value)
