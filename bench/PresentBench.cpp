@@ -248,6 +248,17 @@ void StartSteadyPacing()
 }
 
 template <class Desc>
+Desc PrimaryRequest()
+{
+    Desc request;
+    std::memset(&request, 0, sizeof request);
+    request.dwSize = sizeof request;
+    request.dwFlags = DDSD_CAPS;
+    request.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    return request;
+}
+
+template <class Desc>
 ScaleGeometry GeometryOf(const Desc& desc)
 {
     return {desc.dwWidth, desc.dwHeight, desc.lPitch, displayState.presentWidth, displayState.presentHeight,
@@ -398,11 +409,7 @@ Results RunPaletteGame(HWND window, const Picture& picture, const Options& optio
     Require(DirectDrawCreate(nullptr, &directDraw, nullptr), "DirectDrawCreate");
     Require(directDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), "SetCooperativeLevel");
     Require(directDraw->SetDisplayMode(modeWidth, modeHeight, 8), "SetDisplayMode");
-    DDSURFACEDESC request;
-    std::memset(&request, 0, sizeof request);
-    request.dwSize = sizeof request;
-    request.dwFlags = DDSD_CAPS;
-    request.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    DDSURFACEDESC request = PrimaryRequest<DDSURFACEDESC>();
     LPDIRECTDRAWSURFACE primary = nullptr;
     Require(directDraw->CreateSurface(&request, &primary, nullptr), "CreateSurface");
     LPDIRECTDRAWPALETTE palette = nullptr;
@@ -426,11 +433,7 @@ Results RunRgb565Game(HWND window, const Picture& picture, const Options& option
     IDirectDraw4* directDraw4 = static_cast<IDirectDraw4*>(out);
     Require(directDraw4->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), "SetCooperativeLevel");
     Require(directDraw4->SetDisplayMode(modeWidth, modeHeight, 16, 0, 0), "SetDisplayMode");
-    DDSURFACEDESC2 request;
-    std::memset(&request, 0, sizeof request);
-    request.dwSize = sizeof request;
-    request.dwFlags = DDSD_CAPS;
-    request.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    DDSURFACEDESC2 request = PrimaryRequest<DDSURFACEDESC2>();
     LPDIRECTDRAWSURFACE4 primary = nullptr;
     Require(directDraw4->CreateSurface(&request, &primary, nullptr), "CreateSurface");
     std::vector<uint16_t> pixels(picture.indices.size());

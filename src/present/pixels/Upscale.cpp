@@ -76,19 +76,10 @@ public:
         whole_ = stepper.Whole();
         for (uint32_t column = 0; column < columns_.count; ++column)
             extra_[column] = stepper.NextExtra();
-        const uint32_t groupColumns = ShuffleGroupColumns(whole_, sizeof(Pixel));
-        const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
-        for (uint32_t group = 0; group < groups; ++group)
-            groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
-        if (whole_ < 1 || whole_ > 3)
-            return;
-        if (permuting == UpscaleKernels::Avx512 && Fits<Avx512Chunks<Pixel>>()) {
-            CutIntoChunks<Avx512Chunks<Pixel>>();
-            permuting_ = UpscaleKernels::Avx512;
-        } else if (permuting >= UpscaleKernels::Avx2 && Fits<Avx2Chunks<Pixel>>()) {
-            CutIntoChunks<Avx2Chunks<Pixel>>();
-            permuting_ = UpscaleKernels::Avx2;
-        }
+        if (whole_ >= 1 && whole_ <= 3)
+            CutForPermuting(permuting);
+        if (permuting_ == UpscaleKernels::Portable)
+            PackGroups();
     }
 
     const StripColumns& Columns() const { return columns_; }
@@ -104,6 +95,26 @@ public:
 
 private:
     static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
+
+    void CutForPermuting(UpscaleKernels permuting)
+    {
+        if (permuting == UpscaleKernels::Avx512 && Fits<Avx512Chunks<Pixel>>()) {
+            CutIntoChunks<Avx512Chunks<Pixel>>();
+            permuting_ = UpscaleKernels::Avx512;
+        } else if (permuting >= UpscaleKernels::Avx2 && Fits<Avx2Chunks<Pixel>>()) {
+            CutIntoChunks<Avx2Chunks<Pixel>>();
+            permuting_ = UpscaleKernels::Avx2;
+        }
+    }
+
+    // Only the shuffling kernels read the packed groups.
+    void PackGroups()
+    {
+        const uint32_t groupColumns = ShuffleGroupColumns(whole_, sizeof(Pixel));
+        const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
+        for (uint32_t group = 0; group < groups; ++group)
+            groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
+    }
 
     // Each part reads the columns from the first one it shows, or the strip's
     // last ones: its pixels lie at most a part's width apart, since every

@@ -70,8 +70,8 @@ struct OutputChunks {
 // Output columns per source column of a strip: `whole` plus the column's byte
 // of `extra` (0 or 1). From column `groupsBegin` on, `groupExtras` packs the
 // extras of each group of ShuffleGroupColumns columns into a byte, bit i for
-// the group's column i, for the shuffling kernels. `chunks` is null where the
-// strip was not cut into output chunks.
+// the group's column i, for the shuffling kernels; they are packed only where
+// `chunks`, the output cut into chunks for the permuting kernels, is null.
 struct ColumnWidths {
     uint32_t count;
     uint32_t whole;
