@@ -1,5 +1,6 @@
 #include <immintrin.h>
 
+#include <cstring>
 #include <utility>
 
 #include "present/pixels/UpscaleKernels.h"
@@ -28,13 +29,23 @@ void Store(void* to, __m512i value)
 
 using avx512::LaneMask;
 
+// Of the lanes in `among`, those where `a` and `b` are equal, or differ.
 template <typename Pixel>
-LaneMask<Pixel> Equal(__m512i a, __m512i b)
+LaneMask<Pixel> Equal(LaneMask<Pixel> among, __m512i a, __m512i b)
 {
     if constexpr (sizeof(Pixel) == 2)
-        return _mm512_cmpeq_epi16_mask(a, b);
+        return _mm512_mask_cmpeq_epi16_mask(among, a, b);
     else
-        return _mm512_cmpeq_epi32_mask(a, b);
+        return _mm512_mask_cmpeq_epi32_mask(among, a, b);
+}
+
+template <typename Pixel>
+LaneMask<Pixel> Differ(LaneMask<Pixel> among, __m512i a, __m512i b)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_mask_cmpneq_epi16_mask(among, a, b);
+    else
+        return _mm512_mask_cmpneq_epi32_mask(among, a, b);
 }
 
 template <typename Pixel>
@@ -55,36 +66,65 @@ __m512i Permute(__m512i first, __m512i indices, __m512i second)
         return _mm512_permutex2var_epi32(first, indices, second);
 }
 
+template <typename Value>
+Value Read(const void* from)
+{
+    Value value;
+    std::memcpy(&value, from, sizeof(value));
+    return value;
+}
+
+// The two pixels from `from` on, in every pair of lanes.
+template <typename Pixel>
+__m512i LastTwo(const Pixel* from)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_set1_epi32(Read<int32_t>(from));
+    else
+        return _mm512_set1_epi64(Read<int64_t>(from));
+}
+
+// Lane numbers from `first` on: as permute indices, the lanes of a row read
+// from one column left of the chunk's, moved along, with the row's next two
+// columns from LastTwo as the second table.
+template <typename Pixel>
+__m512i LanesFrom(uint32_t first)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_add_epi16(_mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
+                                                 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+                                _mm512_set1_epi16(static_cast<int16_t>(first)));
+    else
+        return _mm512_add_epi32(_mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+                                _mm512_set1_epi32(static_cast<int32_t>(first)));
+}
+
 struct Avx512Vectors {
     template <typename Pixel>
     using Chunks = Avx512Chunks<Pixel>;
 
-    // The rule as the AVX2 kernels find it, with the comparisons in masks, on
-    // the columns from the chunk's base.
+    // The rule in its gated form: nothing changes unless the vertical
+    // neighbours differ and so do the horizontal ones, and then a part takes
+    // the vertical neighbour it shares with its side. Masked comparisons
+    // apply the gate, so no mask logic is needed.
     template <typename Pixel, bool bothHalves>
     static void RuleChunk(const NeighbourRows<Pixel>& rows, const uint32_t* base, const uint8_t* control,
                           Pixel* upper, Pixel* lower)
     {
-        using Mask = LaneMask<Pixel>;
         const Pixel* centre = rows.current + *base;
         const __m512i above = Load(rows.vertical + *base);
         const __m512i below = Load(rows.opposite + *base);
-        const __m512i own = Load(centre);
         const __m512i left = Load(centre - 1);
-        const __m512i right = Load(centre + 1);
+        const __m512i last = LastTwo(centre + Chunks<Pixel>::pixels - 1);
+        const __m512i own = Permute<Pixel>(left, LanesFrom<Pixel>(1), last);
+        const __m512i right = Permute<Pixel>(left, LanesFrom<Pixel>(2), last);
         const __m512i indices = Load(control);
-        const Mask leftAbove = Equal<Pixel>(left, above);
-        const Mask leftBelow = Equal<Pixel>(left, below);
-        const Mask rightAbove = Equal<Pixel>(right, above);
-        const Mask rightBelow = Equal<Pixel>(right, below);
-        const Mask leftBelowOrRightAbove = Mask(leftBelow | rightAbove);
-        const Mask leftAboveOrRightBelow = Mask(leftAbove | rightBelow);
-        Store(upper, Permute<Pixel>(Select<Pixel>(Mask(leftAbove & ~leftBelowOrRightAbove), above, own), indices,
-                                    Select<Pixel>(Mask(rightAbove & ~leftAboveOrRightBelow), above, own)));
+        const LaneMask<Pixel> gate = Differ<Pixel>(Differ<Pixel>(~LaneMask<Pixel>(0), above, below), left, right);
+        Store(upper, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, left, above), above, own), indices,
+                                    Select<Pixel>(Equal<Pixel>(gate, right, above), above, own)));
         if constexpr (bothHalves)
-            Store(lower, Permute<Pixel>(Select<Pixel>(Mask(leftBelow & ~leftAboveOrRightBelow), below, own),
-                                        indices,
-                                        Select<Pixel>(Mask(rightBelow & ~leftBelowOrRightAbove), below, own)));
+            Store(lower, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, left, below), below, own), indices,
+                                        Select<Pixel>(Equal<Pixel>(gate, right, below), below, own)));
     }
 
     template <typename Pixel>
