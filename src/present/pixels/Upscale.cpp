@@ -228,8 +228,8 @@ private:
 
 // 8-bit rows are looked up in the colour table once each, together with the
 // columns beside the strip that its edge pixels read, and kept while the rows
-// next to them still need them: the three a rule row reads. Rows are asked
-// for in rising order, so the lowest row kept is the one to replace.
+// next to them still need them: the four a pair of rule rows reads. Rows are
+// asked for in rising order, so the lowest row kept is the one to replace.
 class SourceRows8 {
 public:
     SourceRows8(const uint8_t* pixels, ptrdiff_t pitch, const uint32_t* colours, uint32_t frameWidth,
@@ -258,7 +258,7 @@ public:
     }
 
 private:
-    static constexpr uint32_t rowCount = 3;
+    static constexpr uint32_t rowCount = 4;
 
     void Expand(uint32_t y, uint32_t* out) const
     {
@@ -330,18 +330,61 @@ uint8_t* RowBelow(const StripOutput& output, uint32_t rows)
     return output.row + ptrdiff_t(rows) * output.pitch;
 }
 
-// The upper rows of a block take the rule's upper values, the lower rows
-// (none when the block is one row high) the lower values.
+// A block row's output: its upper rows, then its lower ones (none when the
+// block is one row high).
+struct BlockOutput {
+    StripOutput upper;
+    StripOutput lower;
+    uint32_t upperRows;
+    uint32_t lowerRows;
+
+    template <typename Pixel>
+    Pixel* UpperRow() const
+    {
+        return reinterpret_cast<Pixel*>(upper.row);
+    }
+
+    template <typename Pixel>
+    Pixel* LowerRow() const
+    {
+        return lowerRows ? reinterpret_cast<Pixel*>(lower.row) : nullptr;
+    }
+
+    void RepeatRows() const
+    {
+        RepeatRow(upper, upperRows);
+        RepeatRow(lower, lowerRows);
+    }
+};
+
+// The upper rows of a block take the rule's upper values, the lower rows the
+// lower values.
+BlockOutput BlockOutputOf(const StripOutput& out, uint32_t height)
+{
+    const uint32_t upperRows = (height + 1) / 2;
+    return {out, {RowBelow(out, upperRows), out.pitch, out.rowBytes}, upperRows, height - upperRows};
+}
+
 template <typename Pixel>
 void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>& rows, const StripPlan<Pixel>& plan,
                    const StripOutput& out, uint32_t height, RuleValues<Pixel>& values)
 {
-    const uint32_t upperRows = (height + 1) / 2;
-    const StripOutput lower = {RowBelow(out, upperRows), out.pitch, out.rowBytes};
-    kernels.blockRows(rows, plan.Columns(), plan.Widths(), reinterpret_cast<Pixel*>(out.row),
-                      height > upperRows ? reinterpret_cast<Pixel*>(lower.row) : nullptr, values);
-    RepeatRow(out, upperRows);
-    RepeatRow(lower, height - upperRows);
+    const BlockOutput block = BlockOutputOf(out, height);
+    kernels.blockRows(rows, plan.Columns(), plan.Widths(), block.UpperRow<Pixel>(), block.LowerRow<Pixel>(), values);
+    block.RepeatRows();
+}
+
+template <typename Pixel>
+void WriteRuleRowPair(const RowKernels<Pixel>& kernels, const RowPair<Pixel>& rows, const StripPlan<Pixel>& plan,
+                      const StripOutput& out, uint32_t firstHeight, uint32_t secondHeight)
+{
+    const BlockOutput first = BlockOutputOf(out, firstHeight);
+    const BlockOutput second = BlockOutputOf({RowBelow(out, firstHeight), out.pitch, out.rowBytes}, secondHeight);
+    kernels.blockRowPairs(rows, plan.Columns(), plan.Widths(),
+                          {first.UpperRow<Pixel>(), first.LowerRow<Pixel>(), second.UpperRow<Pixel>(),
+                           second.LowerRow<Pixel>()});
+    first.RepeatRows();
+    second.RepeatRows();
 }
 
 template <typename Pixel>
@@ -373,14 +416,22 @@ void ScaleStripRows(SourceRows& source, const ScaleGeometry& geometry, const Pix
         if (height == 0)
             continue;
         const Pixel* current = source.Row(y);
+        uint32_t written = height;
         if (!ruleApplies || y == 0 || y + 1 == geometry.sourceHeight) {
             kernels.spread(current, current, widths, reinterpret_cast<Pixel*>(out.row));
             RepeatRow(out, height);
+        } else if (kernels.blockRowPairs && y + 1 < strip.bottom && y + 2 < geometry.sourceHeight) {
+            const uint32_t secondHeight = rows.Whole() + rows.NextExtra();
+            const Pixel* above = source.Row(y - 1);
+            WriteRuleRowPair(kernels, {above, current, source.Row(y + 1), source.Row(y + 2)}, plan, out, height,
+                             secondHeight);
+            written += secondHeight;
+            ++y;
         } else {
             const Pixel* above = source.Row(y - 1);
             WriteRuleRows(kernels, {above, current, source.Row(y + 1)}, plan, out, height, values);
         }
-        out.row = RowBelow(out, height);
+        out.row = RowBelow(out, written);
     }
 }
 

@@ -54,23 +54,38 @@ struct Avx2Vectors {
     template <typename Pixel>
     using Chunks = Avx2Chunks<Pixel>;
 
-    // Both halves of the rule from one set of loads and four comparisons,
-    // without branches, so that noise costs what a flat area does. The lower
-    // half is the upper one with the vertical neighbours swapped, which swaps
-    // the comparisons in pairs and lets the two halves share their unions.
+    // A row's pixels of a chunk's columns, and those left and right of them.
+    struct Columns {
+        __m256i left;
+        __m256i own;
+        __m256i right;
+    };
+
+    template <typename Pixel>
+    static __m256i ReadVertical(const Pixel* row, const uint32_t* base)
+    {
+        return LoadColumns(row, base);
+    }
+
+    template <typename Pixel>
+    static Columns ReadColumns(const Pixel* row, const uint32_t* base)
+    {
+        return {LoadColumns(row - 1, base), LoadColumns(row, base), LoadColumns(row + 1, base)};
+    }
+
+    // Both halves of the rule from four comparisons, without branches, so
+    // that noise costs what a flat area does. The lower half is the upper one
+    // with the vertical neighbours swapped, which swaps the comparisons in
+    // pairs and lets the two halves share their unions.
     template <typename Pixel, bool bothHalves>
-    static void RuleChunk(const NeighbourRows<Pixel>& rows, const uint32_t* base, const uint8_t* control,
+    static void RuleChunk(__m256i above, const Columns& row, __m256i below, const uint8_t* control,
                           Pixel* upper, Pixel* lower)
     {
-        const __m256i above = LoadColumns(rows.vertical, base);
-        const __m256i below = LoadColumns(rows.opposite, base);
-        const __m256i own = LoadColumns(rows.current, base);
-        const __m256i left = LoadColumns(rows.current - 1, base);
-        const __m256i right = LoadColumns(rows.current + 1, base);
-        const __m256i leftAbove = Equal<Pixel>(left, above);
-        const __m256i leftBelow = Equal<Pixel>(left, below);
-        const __m256i rightAbove = Equal<Pixel>(right, above);
-        const __m256i rightBelow = Equal<Pixel>(right, below);
+        const __m256i own = row.own;
+        const __m256i leftAbove = Equal<Pixel>(row.left, above);
+        const __m256i leftBelow = Equal<Pixel>(row.left, below);
+        const __m256i rightAbove = Equal<Pixel>(row.right, above);
+        const __m256i rightBelow = Equal<Pixel>(row.right, below);
         const __m256i leftBelowOrRightAbove = _mm256_or_si256(leftBelow, rightAbove);
         const __m256i leftAboveOrRightBelow = _mm256_or_si256(leftAbove, rightBelow);
         Store(upper, LayOut<Pixel>(Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own),

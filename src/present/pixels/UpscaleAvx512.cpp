@@ -103,28 +103,46 @@ struct Avx512Vectors {
     template <typename Pixel>
     using Chunks = Avx512Chunks<Pixel>;
 
+    // A row's pixels of a chunk's columns, and those left and right of them.
+    struct Columns {
+        __m512i left;
+        __m512i own;
+        __m512i right;
+    };
+
+    template <typename Pixel>
+    static __m512i ReadVertical(const Pixel* row, const uint32_t* base)
+    {
+        return Load(row + *base);
+    }
+
+    // One load from a column left: the pixels themselves and their right
+    // neighbours are moved out of it, with the two columns that follow it.
+    template <typename Pixel>
+    static Columns ReadColumns(const Pixel* row, const uint32_t* base)
+    {
+        const Pixel* centre = row + *base;
+        const __m512i left = Load(centre - 1);
+        const __m512i last = LastTwo(centre + Chunks<Pixel>::pixels - 1);
+        return {left, Permute<Pixel>(left, LanesFrom<Pixel>(1), last), Permute<Pixel>(left, LanesFrom<Pixel>(2), last)};
+    }
+
     // The rule in its gated form: nothing changes unless the vertical
     // neighbours differ and so do the horizontal ones, and then a part takes
     // the vertical neighbour it shares with its side. Masked comparisons
     // apply the gate, so no mask logic is needed.
     template <typename Pixel, bool bothHalves>
-    static void RuleChunk(const NeighbourRows<Pixel>& rows, const uint32_t* base, const uint8_t* control,
+    static void RuleChunk(__m512i above, const Columns& row, __m512i below, const uint8_t* control,
                           Pixel* upper, Pixel* lower)
     {
-        const Pixel* centre = rows.current + *base;
-        const __m512i above = Load(rows.vertical + *base);
-        const __m512i below = Load(rows.opposite + *base);
-        const __m512i left = Load(centre - 1);
-        const __m512i last = LastTwo(centre + Chunks<Pixel>::pixels - 1);
-        const __m512i own = Permute<Pixel>(left, LanesFrom<Pixel>(1), last);
-        const __m512i right = Permute<Pixel>(left, LanesFrom<Pixel>(2), last);
         const __m512i indices = Load(control);
-        const LaneMask<Pixel> gate = Differ<Pixel>(Differ<Pixel>(~LaneMask<Pixel>(0), above, below), left, right);
-        Store(upper, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, left, above), above, own), indices,
-                                    Select<Pixel>(Equal<Pixel>(gate, right, above), above, own)));
+        const LaneMask<Pixel> gate =
+            Differ<Pixel>(Differ<Pixel>(~LaneMask<Pixel>(0), above, below), row.left, row.right);
+        Store(upper, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, above), above, row.own), indices,
+                                    Select<Pixel>(Equal<Pixel>(gate, row.right, above), above, row.own)));
         if constexpr (bothHalves)
-            Store(lower, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, left, below), below, own), indices,
-                                        Select<Pixel>(Equal<Pixel>(gate, right, below), below, own)));
+            Store(lower, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, below), below, row.own), indices,
+                                        Select<Pixel>(Equal<Pixel>(gate, row.right, below), below, row.own)));
     }
 
     template <typename Pixel>

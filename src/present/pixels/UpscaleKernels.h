@@ -103,13 +103,41 @@ template <typename Pixel>
 using BlockRowsKernel = void (*)(const NeighbourRows<Pixel>& rows, const StripColumns& columns,
                                  const ColumnWidths& widths, Pixel* upper, Pixel* lower, RuleValues<Pixel>& values);
 
+// Two interior source rows in a row, `first` and `second`, with the row
+// above the first and the row below the second.
+template <typename Pixel>
+struct RowPair {
+    const Pixel* above;
+    const Pixel* first;
+    const Pixel* second;
+    const Pixel* below;
+};
+
+// The first upper and the first lower output row of each of the two rows'
+// blocks; a lower row is null when its blocks are one row high.
+template <typename Pixel>
+struct PairOutput {
+    Pixel* firstUpper;
+    Pixel* firstLower;
+    Pixel* secondUpper;
+    Pixel* secondLower;
+};
+
+// Writes the block rows of two source rows together, which read each other
+// as neighbours.
+template <typename Pixel>
+using BlockRowPairKernel = void (*)(const RowPair<Pixel>& rows, const StripColumns& columns,
+                                    const ColumnWidths& widths, const PairOutput<Pixel>& output);
+
 // A level's kernels for a strip. `spread` alone serves the rows without the
 // rule: the frame's first and last rows, and every row of an output smaller
-// than the source.
+// than the source. `blockRowPairs`, where a level has it, serves two rule
+// rows in one pass.
 template <typename Pixel>
 struct RowKernels {
     BlockRowsKernel<Pixel> blockRows;
     SpreadRowKernel<Pixel> spread;
+    BlockRowPairKernel<Pixel> blockRowPairs = nullptr;
 };
 
 // Portable kernels, and the pieces of them that the vector kernels reuse for
