@@ -48,19 +48,21 @@ void RuleChunks(const NeighbourRows<Pixel> rows, const OutputChunks& chunks, Pix
         });
 }
 
-// Each row of a pair is the other's vertical neighbour, read once for both.
+// Each row of a pair is the other's vertical neighbour, read once for both;
+// every row is read before the first store, which may alias the plan.
 template <typename Vectors, typename Pixel, bool firstBoth, bool secondBoth>
 void RuleChunkPairs(const RowPair<Pixel> rows, const OutputChunks& chunks, const PairOutput<Pixel> out)
 {
     ForEachChunk<typename Vectors::template Chunks<Pixel>>(
         chunks, [&](const uint32_t* base, const uint8_t* control, uint32_t at) {
+            const auto above = Vectors::ReadVertical(rows.above, base);
             const auto first = Vectors::ReadColumns(rows.first, base);
             const auto second = Vectors::ReadColumns(rows.second, base);
-            Vectors::template RuleChunk<Pixel, firstBoth>(Vectors::ReadVertical(rows.above, base), first,
-                                                          second.own, control, out.firstUpper + at,
+            const auto below = Vectors::ReadVertical(rows.below, base);
+            Vectors::template RuleChunk<Pixel, firstBoth>(above, first, second.own, control, out.firstUpper + at,
                                                           out.firstLower + at);
-            Vectors::template RuleChunk<Pixel, secondBoth>(first.own, second, Vectors::ReadVertical(rows.below, base),
-                                                           control, out.secondUpper + at, out.secondLower + at);
+            Vectors::template RuleChunk<Pixel, secondBoth>(first.own, second, below, control, out.secondUpper + at,
+                                                           out.secondLower + at);
         });
 }
 
