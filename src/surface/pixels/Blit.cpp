@@ -336,19 +336,19 @@ private:
     uint32_t accumulator_ = 0;
 };
 
-template <typename Pixel>
-constexpr uint32_t shuffledLanes = ShuffledColumns::bytes / sizeof(Pixel);
+template <typename Pixel, typename Plan>
+constexpr uint32_t shuffledLanes = Plan::bytes / sizeof(Pixel);
 
 // A row fits shuffles when every vector of it takes its pixels from one
 // vector's worth of the source row: its pixels step through at most
 // (lanes - 1) * sourceWidth / width + 1 source pixels beyond its first, so a
 // row enlarged by (lanes - 1) / (lanes - 2) or more fits. Both rows must be a
 // vector long at least, the row no longer than a plan holds.
-template <typename Pixel>
+template <typename Pixel, typename Plan>
 bool FitsShuffles(uint32_t sourceWidth, uint32_t width)
 {
-    constexpr uint32_t lanes = shuffledLanes<Pixel>;
-    return sourceWidth >= lanes && width >= lanes && width <= ShuffledColumns::maxVectors * lanes &&
+    constexpr uint32_t lanes = shuffledLanes<Pixel, Plan>;
+    return sourceWidth >= lanes && width >= lanes && width <= Plan::maxVectors * lanes &&
            uint64_t(sourceWidth) * (lanes - 1) <= uint64_t(width) * (lanes - 2);
 }
 
@@ -365,11 +365,11 @@ void TakenColumns(uint16_t* taken, uint32_t sourceWidth, uint32_t width, bool mi
 
 // Each vector loads from its leftmost source pixel, or from a vector before
 // the source row's end where that would read past it.
-template <typename Pixel>
-void PlanShuffles(ShuffledColumns& plan, uint32_t sourceWidth, uint32_t width, bool mirrored)
+template <typename Pixel, typename Plan>
+void PlanShuffles(Plan& plan, uint32_t sourceWidth, uint32_t width, bool mirrored)
 {
-    constexpr uint32_t lanes = shuffledLanes<Pixel>;
-    uint16_t taken[ShuffledColumns::maxVectors * lanes];
+    constexpr uint32_t lanes = shuffledLanes<Pixel, Plan>;
+    uint16_t taken[Plan::maxVectors * lanes];
     TakenColumns(taken, sourceWidth, width, mirrored);
     plan.vectors = (width + lanes - 1) / lanes;
     for (uint32_t vector = 0; vector < plan.vectors; ++vector) {
@@ -378,7 +378,7 @@ void PlanShuffles(ShuffledColumns& plan, uint32_t sourceWidth, uint32_t width, b
         const uint32_t offset = std::min({uint32_t(columns[0]), uint32_t(columns[lanes - 1]), sourceWidth - lanes});
         plan.starts[vector] = start;
         plan.offsets[vector] = offset;
-        for (uint32_t byte = 0; byte < ShuffledColumns::bytes; ++byte)
+        for (uint32_t byte = 0; byte < Plan::bytes; ++byte)
             plan.masks[vector][byte] =
                 uint8_t((columns[byte / sizeof(Pixel)] - offset) * sizeof(Pixel) + byte % sizeof(Pixel));
     }
@@ -408,8 +408,29 @@ struct StretchedRow {
     bool keyed;
     bool doubled;
     bool oneToOne;
-    // The row's shuffles, where the level has them and the row fits them.
+    // The row's shuffles, where the level has them and the row fits them:
+    // 64-byte ones where it can, else 16-byte ones.
+    const WideShuffledColumns* wideShuffles = nullptr;
     const ShuffledColumns* shuffles = nullptr;
+
+    bool Shuffles() const { return wideShuffles || shuffles; }
+
+    // Also into `copy` unless that is null.
+    void Shuffle(Pixel* to, Pixel* copy, const Pixel* from, const BlitRowKernels<Pixel>& kernels) const
+    {
+        if (wideShuffles)
+            kernels.wideShuffled(to, copy, from, *wideShuffles);
+        else
+            kernels.shuffled(to, copy, from, *shuffles);
+    }
+
+    void ShuffleKeyed(Pixel* to, const Pixel* from, const BlitRowKernels<Pixel>& kernels) const
+    {
+        if (wideShuffles)
+            kernels.wideShuffledKeyed(to, from, *wideShuffles, key);
+        else
+            kernels.shuffledKeyed(to, from, *shuffles, key);
+    }
 };
 
 template <typename Pixel, bool keyed>
@@ -447,10 +468,10 @@ void WriteStretchedRow(Pixel* to, const Pixel* from, const StretchedRow<Pixel>& 
         kernels.doubled(to, from, row.count / 2);
     else if (row.oneToOne)
         WriteCopiedRow(to, from, row, kernels);
-    else if (row.shuffles && row.keyed)
-        kernels.shuffledKeyed(to, from, *row.shuffles, row.key);
-    else if (row.shuffles)
-        kernels.shuffled(to, nullptr, from, *row.shuffles);
+    else if (row.Shuffles() && row.keyed)
+        row.ShuffleKeyed(to, from, kernels);
+    else if (row.Shuffles())
+        row.Shuffle(to, nullptr, from, kernels);
     else if (row.keyed)
         StretchColumns<Pixel, true>(to, from, row);
     else
@@ -491,12 +512,26 @@ void WriteRowRun(const StretchTarget<Pixel>& target, uint32_t first, uint32_t co
     }
     Pixel* const computed = target.Row(first);
     uint32_t step = first + 1;
-    if (row.shuffles && count > 1)
-        kernels.shuffled(computed, target.Row(step++), from, *row.shuffles);
+    if (row.Shuffles() && count > 1)
+        row.Shuffle(computed, target.Row(step++), from, kernels);
     else
         WriteStretchedRow(computed, from, row, kernels);
     for (; step < end; ++step)
         std::memcpy(target.Row(step), computed, size_t(row.count) * sizeof(Pixel));
+}
+
+// A doubled row has a loop of its own and is not planned.
+template <typename Pixel>
+void PlanRowShuffles(StretchedRow<Pixel>& row, const BlitRowKernels<Pixel>& kernels, uint32_t sourceWidth,
+                     bool mirrored, WideShuffledColumns& wide, ShuffledColumns& narrow)
+{
+    if (kernels.wideShuffled && FitsShuffles<Pixel, WideShuffledColumns>(sourceWidth, row.count)) {
+        PlanShuffles<Pixel>(wide, sourceWidth, row.count, mirrored);
+        row.wideShuffles = &wide;
+    } else if (kernels.shuffled && FitsShuffles<Pixel, ShuffledColumns>(sourceWidth, row.count)) {
+        PlanShuffles<Pixel>(narrow, sourceWidth, row.count, mirrored);
+        row.shuffles = &narrow;
+    }
 }
 
 template <typename Pixel>
@@ -510,11 +545,10 @@ void StretchCopy(Pixel* destination, const Pixel* source, const PixelRect& sourc
     const uint32_t sourceWidth = sourceRect.right - sourceRect.left;
     StretchedRow<Pixel> computed(sourceWidth, width, effects);
     const BlitRowKernels<Pixel>& kernels = SelectedRowKernels<Pixel>();
+    WideShuffledColumns wideShuffles;
     ShuffledColumns shuffles;
-    if (kernels.shuffled && !computed.doubled && FitsShuffles<Pixel>(sourceWidth, width)) {
-        PlanShuffles<Pixel>(shuffles, sourceWidth, width, effects.mirrorLeftRight);
-        computed.shuffles = &shuffles;
-    }
+    if (!computed.doubled)
+        PlanRowShuffles(computed, kernels, sourceWidth, effects.mirrorLeftRight, wideShuffles, shuffles);
     const StretchTarget<Pixel> target = {destination,       destinationStride, destinationRect.left,
                                          destinationRect.top, height,            effects.mirrorUpDown};
     Stepping rows(sourceRect.bottom - sourceRect.top, height);
@@ -624,7 +658,7 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 
 BlitKernels BestBlitKernels()
 {
-    if (ProcessorHasAvx512Bw())
+    if (ProcessorHasAvx512())
         return BlitKernels::Avx512;
     if (ProcessorHasAvx2())
         return BlitKernels::Avx2;

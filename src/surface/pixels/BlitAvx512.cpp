@@ -2,14 +2,14 @@
 
 #include "surface/pixels/BlitKernels.h"
 
-// The AVX-512 (Foundation, Byte and Word) loops, compiled for it through a
-// target pragma like the other levels and taken only after the processor
+// The AVX-512 (Foundation, Byte and Word, VBMI) loops, compiled for it through
+// a target pragma like the other levels and taken only after the processor
 // check. Keyed rows store the source pixels that are not the key with a
-// masked store, so the destination is never read; the other rows are the AVX2
-// level's.
+// masked store, so the destination is never read; stretched rows are laid out
+// 64 bytes at a time by byte permutes; the other rows are the AVX2 level's.
 
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw")
+#pragma GCC target("avx512f,avx512bw,avx512vbmi")
 
 #include "surface/pixels/Avx512Vectors.h"
 
@@ -68,16 +68,73 @@ void KeyedBackward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
 }
 
 template <typename Pixel>
-BlitRowKernels<Pixel> WithKeyedRows(BlitRowKernels<Pixel> kernels)
+LaneMask<Pixel> Differ(__m512i pixels, __m512i keys)
+{
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_cmpneq_epi8_mask(pixels, keys);
+    else
+        return _mm512_cmpneq_epi16_mask(pixels, keys);
+}
+
+template <typename Pixel>
+void StoreMasked(Pixel* to, LaneMask<Pixel> lanes, __m512i pixels)
+{
+    if constexpr (sizeof(Pixel) == 1)
+        _mm512_mask_storeu_epi8(to, lanes, pixels);
+    else
+        _mm512_mask_storeu_epi16(to, lanes, pixels);
+}
+
+// The source bytes a permute takes all lie in the one vector it loads, which
+// the plan has kept inside the source row. The count is read once: the stores
+// could be to the plan's memory for all the compiler knows.
+template <typename Pixel, bool keyed, bool twice>
+void WideShuffledRow(Pixel* to, Pixel* copy, const Pixel* from, const WideShuffledColumns& columns, Pixel key)
+{
+    const __m512i keys = Broadcast(key);
+    const uint32_t vectors = columns.vectors;
+    for (uint32_t vector = 0; vector < vectors; ++vector) {
+        const __m512i pixels =
+            _mm512_maskz_permutexvar_epi8(~__mmask64(0), _mm512_loadu_si512(columns.masks[vector]),
+                                          _mm512_loadu_si512(from + columns.offsets[vector]));
+        const uint32_t at = columns.starts[vector];
+        if constexpr (keyed)
+            StoreMasked(to + at, Differ<Pixel>(pixels, keys), pixels);
+        else
+            _mm512_storeu_si512(to + at, pixels);
+        if constexpr (twice)
+            _mm512_storeu_si512(copy + at, pixels);
+    }
+}
+
+template <typename Pixel>
+void WideShuffled(Pixel* to, Pixel* copy, const Pixel* from, const WideShuffledColumns& columns)
+{
+    if (copy)
+        WideShuffledRow<Pixel, false, true>(to, copy, from, columns, Pixel());
+    else
+        WideShuffledRow<Pixel, false, false>(to, copy, from, columns, Pixel());
+}
+
+template <typename Pixel>
+void WideShuffledKeyed(Pixel* to, const Pixel* from, const WideShuffledColumns& columns, Pixel key)
+{
+    WideShuffledRow<Pixel, true, false>(to, nullptr, from, columns, key);
+}
+
+template <typename Pixel>
+BlitRowKernels<Pixel> WithAvx512Rows(BlitRowKernels<Pixel> kernels)
 {
     kernels.keyedForward = KeyedForward<Pixel>;
     kernels.keyedBackward = KeyedBackward<Pixel>;
+    kernels.wideShuffled = WideShuffled<Pixel>;
+    kernels.wideShuffledKeyed = WideShuffledKeyed<Pixel>;
     return kernels;
 }
 
 }
 
-const BlitRowKernels<uint8_t> avx512RowKernels8 = WithKeyedRows(avx2RowKernels8);
-const BlitRowKernels<uint16_t> avx512RowKernels16 = WithKeyedRows(avx2RowKernels16);
+const BlitRowKernels<uint8_t> avx512RowKernels8 = WithAvx512Rows(avx2RowKernels8);
+const BlitRowKernels<uint16_t> avx512RowKernels16 = WithAvx512Rows(avx2RowKernels16);
 
 #pragma GCC pop_options

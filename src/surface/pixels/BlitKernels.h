@@ -3,14 +3,16 @@
 #include <cstdint>
 
 // A stretched row laid out once per stretch as byte shuffles of 16-byte
-// vectors, for the levels that have them: destination vector i, at pixel
-// starts[i] of the row, is the 16 bytes of the source row from its pixel
-// offsets[i], rearranged by masks[i]. Every vector starts a whole vector after
-// the one before, but the last, which ends at the row's end and may overlap
-// the one before it.
-struct ShuffledColumns {
-    static constexpr uint32_t maxVectors = 256;
-    static constexpr uint32_t bytes = 16;
+// vectors, or of 64-byte ones for the level whose permutes take them:
+// destination vector i, at pixel starts[i] of the row, is the vector of the
+// source row from its pixel offsets[i], rearranged by masks[i]. Every vector
+// starts a whole vector after the one before, but the last, which ends at the
+// row's end and may overlap the one before it. Either holds rows of up to
+// 4096 bytes.
+template <uint32_t vectorBytes>
+struct ShuffledColumnsOf {
+    static constexpr uint32_t maxVectors = 4096 / vectorBytes;
+    static constexpr uint32_t bytes = vectorBytes;
 
     uint32_t vectors;
     uint32_t starts[maxVectors];
@@ -19,6 +21,9 @@ struct ShuffledColumns {
     // beyond 16 bytes; the loops load the masks as unaligned vectors.
     alignas(16) uint8_t masks[maxVectors][bytes];
 };
+
+using ShuffledColumns = ShuffledColumnsOf<16>;
+using WideShuffledColumns = ShuffledColumnsOf<64>;
 
 // The row loops behind the blits, one set per instruction level. Every
 // routine writes one row of `count` pixels; the blits choose the row order.
@@ -40,6 +45,9 @@ struct BlitRowKernels {
     // unless that is null: the next row of a stretch often repeats it.
     void (*shuffled)(Pixel* to, Pixel* copy, const Pixel* from, const ShuffledColumns& columns);
     void (*shuffledKeyed)(Pixel* to, const Pixel* from, const ShuffledColumns& columns, Pixel key);
+    // The same through 64-byte shuffles, on the level that has them.
+    void (*wideShuffled)(Pixel* to, Pixel* copy, const Pixel* from, const WideShuffledColumns& columns) = nullptr;
+    void (*wideShuffledKeyed)(Pixel* to, const Pixel* from, const WideShuffledColumns& columns, Pixel key) = nullptr;
 };
 
 // The portable loops, also run by the vector ones for the pixels left over

@@ -24,14 +24,9 @@ bool ProcessorHasAvx2()
     return __builtin_cpu_supports("avx2");
 }
 
-bool ProcessorHasAvx512Bw()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-}
-
 bool ProcessorHasAvx512()
 {
     __builtin_cpu_init();
-    return ProcessorHasAvx512Bw() && __builtin_cpu_supports("avx512vbmi");
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
 }

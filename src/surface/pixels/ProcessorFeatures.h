@@ -7,7 +7,5 @@ bool ProcessorHasSse2();
 bool ProcessorHasSsse3();
 bool ProcessorHasSse41();
 bool ProcessorHasAvx2();
-// AVX-512 Foundation and Byte and Word.
-bool ProcessorHasAvx512Bw();
 // AVX-512 Foundation, Byte and Word, and Vector Byte Manipulation.
 bool ProcessorHasAvx512();
