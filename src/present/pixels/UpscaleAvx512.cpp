@@ -29,23 +29,27 @@ void Store(void* to, __m512i value)
 
 using avx512::LaneMask;
 
-// Of the lanes in `among`, those where `a` and `b` are equal, or differ.
+// Of the lanes in `among`, those where `a` and `b` compare as `predicate`
+// asks: equal or not.
+template <typename Pixel, int predicate>
+LaneMask<Pixel> Where(LaneMask<Pixel> among, __m512i a, __m512i b)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_mask_cmp_epi16_mask(among, a, b, predicate);
+    else
+        return _mm512_mask_cmp_epi32_mask(among, a, b, predicate);
+}
+
 template <typename Pixel>
 LaneMask<Pixel> Equal(LaneMask<Pixel> among, __m512i a, __m512i b)
 {
-    if constexpr (sizeof(Pixel) == 2)
-        return _mm512_mask_cmpeq_epi16_mask(among, a, b);
-    else
-        return _mm512_mask_cmpeq_epi32_mask(among, a, b);
+    return Where<Pixel, _MM_CMPINT_EQ>(among, a, b);
 }
 
 template <typename Pixel>
 LaneMask<Pixel> Differ(LaneMask<Pixel> among, __m512i a, __m512i b)
 {
-    if constexpr (sizeof(Pixel) == 2)
-        return _mm512_mask_cmpneq_epi16_mask(among, a, b);
-    else
-        return _mm512_mask_cmpneq_epi32_mask(among, a, b);
+    return Where<Pixel, _MM_CMPINT_NE>(among, a, b);
 }
 
 template <typename Pixel>
