@@ -28,18 +28,25 @@ __m512i Broadcast(Pixel value)
         return _mm512_set1_epi16(short(value));
 }
 
+// Of the lanes in `among`, those whose pixel is not the key are stored.
+template <typename Pixel>
+void StoreUnlessKey(Pixel* to, __m512i pixels, LaneMask<Pixel> among, __m512i keys)
+{
+    if constexpr (sizeof(Pixel) == 1)
+        _mm512_mask_storeu_epi8(to, _mm512_mask_cmpneq_epi8_mask(among, pixels, keys), pixels);
+    else
+        _mm512_mask_storeu_epi16(to, _mm512_mask_cmpneq_epi16_mask(among, pixels, keys), pixels);
+}
+
 // The lanes of `inRow` only are read and written: masked lanes never fault,
 // so a row's last vector reads and writes nothing past the row.
 template <typename Pixel>
 void StoreUnlessKey(Pixel* to, const Pixel* from, LaneMask<Pixel> inRow, __m512i keys)
 {
-    if constexpr (sizeof(Pixel) == 1) {
-        const __m512i pixels = _mm512_maskz_loadu_epi8(inRow, from);
-        _mm512_mask_storeu_epi8(to, _mm512_mask_cmpneq_epi8_mask(inRow, pixels, keys), pixels);
-    } else {
-        const __m512i pixels = _mm512_maskz_loadu_epi16(inRow, from);
-        _mm512_mask_storeu_epi16(to, _mm512_mask_cmpneq_epi16_mask(inRow, pixels, keys), pixels);
-    }
+    if constexpr (sizeof(Pixel) == 1)
+        StoreUnlessKey(to, _mm512_maskz_loadu_epi8(inRow, from), inRow, keys);
+    else
+        StoreUnlessKey(to, _mm512_maskz_loadu_epi16(inRow, from), inRow, keys);
 }
 
 // A vector is read before it is written, and the next one read lies on the
@@ -67,24 +74,6 @@ void KeyedBackward(Pixel* to, const Pixel* from, uint32_t count, Pixel key)
         StoreUnlessKey(to, from, FirstLanes<Pixel>(left), keys);
 }
 
-template <typename Pixel>
-LaneMask<Pixel> Differ(__m512i pixels, __m512i keys)
-{
-    if constexpr (sizeof(Pixel) == 1)
-        return _mm512_cmpneq_epi8_mask(pixels, keys);
-    else
-        return _mm512_cmpneq_epi16_mask(pixels, keys);
-}
-
-template <typename Pixel>
-void StoreMasked(Pixel* to, LaneMask<Pixel> lanes, __m512i pixels)
-{
-    if constexpr (sizeof(Pixel) == 1)
-        _mm512_mask_storeu_epi8(to, lanes, pixels);
-    else
-        _mm512_mask_storeu_epi16(to, lanes, pixels);
-}
-
 // The source bytes a permute takes all lie in the one vector it loads, which
 // the plan has kept inside the source row. The count is read once: the stores
 // could be to the plan's memory for all the compiler knows.
@@ -99,7 +88,7 @@ void WideShuffledRow(Pixel* to, Pixel* copy, const Pixel* from, const WideShuffl
                                           _mm512_loadu_si512(from + columns.offsets[vector]));
         const uint32_t at = columns.starts[vector];
         if constexpr (keyed)
-            StoreMasked(to + at, Differ<Pixel>(pixels, keys), pixels);
+            StoreUnlessKey(to + at, pixels, FirstLanes<Pixel>(lanes<Pixel>), keys);
         else
             _mm512_storeu_si512(to + at, pixels);
         if constexpr (twice)
