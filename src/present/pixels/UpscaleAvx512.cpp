@@ -29,27 +29,31 @@ void Store(void* to, __m512i value)
 
 using avx512::LaneMask;
 
-// Of the lanes in `among`, those where `a` and `b` compare as `predicate`
-// asks: equal or not.
-template <typename Pixel, int predicate>
-LaneMask<Pixel> Where(LaneMask<Pixel> among, __m512i a, __m512i b)
-{
-    if constexpr (sizeof(Pixel) == 2)
-        return _mm512_mask_cmp_epi16_mask(among, a, b, predicate);
-    else
-        return _mm512_mask_cmp_epi32_mask(among, a, b, predicate);
-}
-
+// Of the lanes in `among`, those where `a` and `b` are equal.
 template <typename Pixel>
 LaneMask<Pixel> Equal(LaneMask<Pixel> among, __m512i a, __m512i b)
 {
-    return Where<Pixel, _MM_CMPINT_EQ>(among, a, b);
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_mask_cmpeq_epi16_mask(among, a, b);
+    else
+        return _mm512_mask_cmpeq_epi32_mask(among, a, b);
 }
 
+// The lanes where a differs from b and c from d: the unsigned minimum of the
+// two differences is zero where either pair is equal. Exclusive or and minimum
+// run on more of the vector units than comparisons, which share theirs with
+// the permutes, so this leaves one comparison where there were two.
 template <typename Pixel>
-LaneMask<Pixel> Differ(LaneMask<Pixel> among, __m512i a, __m512i b)
+LaneMask<Pixel> BothDiffer(__m512i a, __m512i b, __m512i c, __m512i d)
 {
-    return Where<Pixel, _MM_CMPINT_NE>(among, a, b);
+    const __m512i first = _mm512_xor_si512(a, b), second = _mm512_xor_si512(c, d);
+    if constexpr (sizeof(Pixel) == 2) {
+        const __m512i least = _mm512_min_epu16(first, second);
+        return _mm512_test_epi16_mask(least, least);
+    } else {
+        const __m512i least = _mm512_maskz_min_epu32(~__mmask16(0), first, second);
+        return _mm512_test_epi32_mask(least, least);
+    }
 }
 
 template <typename Pixel>
@@ -140,8 +144,7 @@ struct Avx512Vectors {
                           Pixel* upper, Pixel* lower)
     {
         const __m512i indices = Load(control);
-        const LaneMask<Pixel> gate =
-            Differ<Pixel>(Differ<Pixel>(~LaneMask<Pixel>(0), above, below), row.left, row.right);
+        const LaneMask<Pixel> gate = BothDiffer<Pixel>(above, below, row.left, row.right);
         Store(upper, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, above), above, row.own), indices,
                                     Select<Pixel>(Equal<Pixel>(gate, row.right, above), above, row.own)));
         if constexpr (bothHalves)
