@@ -138,18 +138,40 @@ private:
                    partBase_,
                    control_,
                    OutputColumnsOf(0, columns_.interiorBegin),
-                   OutputColumnsOf(columns_.interiorEnd, columns_.count)};
+                   OutputColumnsOf(columns_.interiorEnd, columns_.count),
+                   false};
+        chunks_.narrow = Chunks::mayBeNarrow && WidestPart<Chunks>(sourceColumn) <= Chunks::partPixels - 2;
+        const uint32_t lastBase = columns_.count - Chunks::partPixels + (chunks_.narrow ? 2 : 0);
+        ForEachPart<Chunks>([&](uint32_t chunk, uint32_t part, uint32_t first) {
+            const uint32_t base = std::min<uint32_t>(sourceColumn[first], lastBase);
+            partBase_[chunk * partsPerChunk + part] = base;
+            for (uint32_t lane = 0; lane < Chunks::partPixels; ++lane)
+                SetControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels + lane,
+                           sourceColumn[first + lane] - base, rightValue[first + lane]);
+        });
+    }
+
+    // Calls `part(chunk, part, first)` for each part of each chunk, `first`
+    // its first output column.
+    template <typename Chunks, typename PartFunction>
+    void ForEachPart(PartFunction function) const
+    {
         for (uint32_t chunk = 0; chunk < chunks_.count; ++chunk) {
             const uint32_t start = std::min(chunk * Chunks::pixels, chunks_.lastStart);
-            for (uint32_t part = 0; part < partsPerChunk; ++part) {
-                const uint32_t first = start + part * Chunks::partPixels;
-                const uint32_t base = std::min<uint32_t>(sourceColumn[first], columns_.count - Chunks::partPixels);
-                partBase_[chunk * partsPerChunk + part] = base;
-                for (uint32_t lane = 0; lane < Chunks::partPixels; ++lane)
-                    SetControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels + lane,
-                               sourceColumn[first + lane] - base, rightValue[first + lane]);
-            }
+            for (uint32_t part = 0; part < Chunks::pixels / Chunks::partPixels; ++part)
+                function(chunk, part, start + part * Chunks::partPixels);
         }
+    }
+
+    // The most source columns any part shows.
+    template <typename Chunks>
+    uint32_t WidestPart(const uint16_t* sourceColumn) const
+    {
+        uint32_t widest = 0;
+        ForEachPart<Chunks>([&](uint32_t, uint32_t, uint32_t first) {
+            widest = std::max<uint32_t>(widest, sourceColumn[first + Chunks::partPixels - 1] - sourceColumn[first] + 1);
+        });
+        return widest;
     }
 
     uint32_t OutputColumnsOf(uint32_t begin, uint32_t end) const
@@ -298,7 +320,7 @@ template <typename Pixel>
 RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
 {
     if (plan.Permuting() == UpscaleKernels::Avx512)
-        return PermutingKernelsAvx512<Pixel>();
+        return PermutingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
     if (plan.Permuting() == UpscaleKernels::Avx2)
         return PermutingKernelsAvx2<Pixel>();
     if (selectedKernels >= UpscaleKernels::Ssse3) {

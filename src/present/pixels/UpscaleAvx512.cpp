@@ -107,6 +107,19 @@ __m512i LanesFrom(uint32_t first)
                                 _mm512_set1_epi32(static_cast<int32_t>(first)));
 }
 
+// Lanes of `from` moved as `indices` say.
+template <typename Pixel>
+__m512i Shift(__m512i from, __m512i indices)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_maskz_permutexvar_epi16(~__mmask32(0), indices, from);
+    else
+        return _mm512_maskz_permutexvar_epi32(~__mmask16(0), indices, from);
+}
+
+// `narrow`: the chunks are narrow (OutputChunks), so the lanes that would
+// need the columns after a load are never shown.
+template <bool narrow>
 struct Avx512Vectors {
     template <typename Pixel>
     using Chunks = Avx512Chunks<Pixel>;
@@ -118,19 +131,31 @@ struct Avx512Vectors {
         __m512i right;
     };
 
+    // A row's pixels of a chunk's columns. Narrow chunks' last bases lie two
+    // columns further right, so their unused last two lanes are not read.
     template <typename Pixel>
     static __m512i ReadVertical(const Pixel* row, const uint32_t* base)
     {
+        if constexpr (narrow) {
+            const LaneMask<Pixel> shown = avx512::FirstLanes<Pixel>(Chunks<Pixel>::pixels - 2);
+            if constexpr (sizeof(Pixel) == 2)
+                return _mm512_maskz_loadu_epi16(shown, row + *base);
+            else
+                return _mm512_maskz_loadu_epi32(shown, row + *base);
+        }
         return Load(row + *base);
     }
 
     // One load from a column left: the pixels themselves and their right
-    // neighbours are moved out of it, with the two columns that follow it.
+    // neighbours are moved out of it, with the two columns that follow it
+    // unless the chunks are narrow.
     template <typename Pixel>
     static Columns ReadColumns(const Pixel* row, const uint32_t* base)
     {
         const Pixel* centre = row + *base;
         const __m512i left = Load(centre - 1);
+        if constexpr (narrow)
+            return {left, Shift<Pixel>(left, LanesFrom<Pixel>(1)), Shift<Pixel>(left, LanesFrom<Pixel>(2))};
         const __m512i last = LastTwo(centre + Chunks<Pixel>::pixels - 1);
         return {left, Permute<Pixel>(left, LanesFrom<Pixel>(1), last), Permute<Pixel>(left, LanesFrom<Pixel>(2), last)};
     }
@@ -156,7 +181,7 @@ struct Avx512Vectors {
     static void LayOutChunk(const Pixel* left, const Pixel* right, const uint32_t* base, const uint8_t* control,
                             Pixel* output)
     {
-        Store(output, Permute<Pixel>(Load(left + *base), Load(control), Load(right + *base)));
+        Store(output, Permute<Pixel>(ReadVertical(left, base), Load(control), ReadVertical(right, base)));
     }
 };
 
@@ -226,12 +251,12 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
 }
 
 template <typename Pixel>
-RowKernels<Pixel> PermutingKernelsAvx512()
+RowKernels<Pixel> PermutingKernelsAvx512(bool narrow)
 {
-    return PermutingKernelsOf<Avx512Vectors, Pixel>();
+    return narrow ? PermutingKernelsOf<Avx512Vectors<true>, Pixel>() : PermutingKernelsOf<Avx512Vectors<false>, Pixel>();
 }
 
-template RowKernels<uint16_t> PermutingKernelsAvx512();
-template RowKernels<uint32_t> PermutingKernelsAvx512();
+template RowKernels<uint16_t> PermutingKernelsAvx512(bool);
+template RowKernels<uint32_t> PermutingKernelsAvx512(bool);
 
 #pragma GCC pop_options

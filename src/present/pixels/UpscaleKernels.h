@@ -45,6 +45,7 @@ struct Avx2Chunks {
     static constexpr uint32_t pixels = 32 / sizeof(Pixel);
     static constexpr uint32_t partPixels = 8;
     static constexpr uint32_t controlBytes = pixels / partPixels * 32;
+    static constexpr bool mayBeNarrow = false;
 };
 
 // AVX-512 chunks are 64 bytes in one part; the control holds the indices of a
@@ -54,6 +55,7 @@ struct Avx512Chunks {
     static constexpr uint32_t pixels = 64 / sizeof(Pixel);
     static constexpr uint32_t partPixels = pixels;
     static constexpr uint32_t controlBytes = 64;
+    static constexpr bool mayBeNarrow = true;
 };
 
 struct OutputChunks {
@@ -65,6 +67,12 @@ struct OutputChunks {
     // those are the frame's edge, and 0 where they are not.
     uint32_t leadingEdge;
     uint32_t trailingEdge;
+    // Set where the chunks may be narrow and are: no part takes more than
+    // `partPixels` - 2 columns from its base, so one load from the column
+    // before the base holds every column the rule reads for it. The last
+    // bases are then at most `count` - `partPixels` + 2, not `count` -
+    // `partPixels`, so a part never reads beyond the strip's next column.
+    bool narrow;
 };
 
 // Output columns per source column of a strip: `whole` plus the column's byte
@@ -180,11 +188,12 @@ constexpr uint32_t ShuffleGroupColumns(uint32_t whole, uint32_t pixelBytes)
 // a block in one pass and lay each output chunk out from them with permutes,
 // never storing them. They need the strip's output cut into their chunks: at
 // least a part's columns and a chunk's output columns, each column one to
-// four output columns wide.
+// four output columns wide. The AVX-512 ones are chosen for chunks that are
+// narrow or not.
 template <typename Pixel>
 RowKernels<Pixel> PermutingKernelsAvx2();
 template <typename Pixel>
-RowKernels<Pixel> PermutingKernelsAvx512();
+RowKernels<Pixel> PermutingKernelsAvx512(bool narrow);
 
 // Looks `count` 8-bit indices up in the four byte planes of a palette's
 // screen colours with AVX-512 VBMI byte permutes; reads and writes no pixel
