@@ -95,6 +95,9 @@ public:
 
 private:
     static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
+    // For each width up to four, a byte for each of its places: 1 where the
+    // place shows the right value, from place (width + 1) / 2 on.
+    static constexpr uint8_t rightPlaces[5][4] = {{}, {0, 1, 1, 1}, {0, 1, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}};
 
     void CutForPermuting(UpscaleKernels permuting)
     {
@@ -122,15 +125,17 @@ private:
     template <typename Chunks>
     void CutIntoChunks()
     {
-        uint16_t sourceColumn[maxOutputColumns];
-        bool rightValue[maxOutputColumns];
+        // Columns are at most four output columns wide: each writes four
+        // places at once, and the next one starts where its width ends.
+        uint16_t sourceColumn[maxOutputColumns + 3];
+        uint8_t rightValue[maxOutputColumns + 3];
         uint32_t output = 0;
         for (uint32_t column = 0; column < columns_.count; ++column) {
             const uint32_t width = whole_ + extra_[column];
-            for (uint32_t place = 0; place < width; ++place, ++output) {
-                sourceColumn[output] = static_cast<uint16_t>(column);
-                rightValue[output] = place >= (width + 1) / 2;
-            }
+            const uint64_t fourTimes = column * 0x0001000100010001u;
+            std::memcpy(sourceColumn + output, &fourTimes, sizeof(fourTimes));
+            std::memcpy(rightValue + output, rightPlaces[width], sizeof(rightPlaces[width]));
+            output += width;
         }
         constexpr uint32_t partsPerChunk = Chunks::pixels / Chunks::partPixels;
         chunks_ = {(output + Chunks::pixels - 1) / Chunks::pixels,
@@ -145,9 +150,8 @@ private:
         ForEachPart<Chunks>([&](uint32_t chunk, uint32_t part, uint32_t first) {
             const uint32_t base = std::min<uint32_t>(sourceColumn[first], lastBase);
             partBase_[chunk * partsPerChunk + part] = base;
-            for (uint32_t lane = 0; lane < Chunks::partPixels; ++lane)
-                SetControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels + lane,
-                           sourceColumn[first + lane] - base, rightValue[first + lane]);
+            SetPartControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels,
+                           sourceColumn + first, rightValue + first, base);
         });
     }
 
@@ -203,10 +207,23 @@ private:
         }
     }
 
-    static void SetControl(Avx512Chunks<Pixel>, uint8_t* control, uint32_t lane, uint32_t offset, bool right)
+    // The control of the part from lane `firstLane` on, whose lanes show
+    // `sourceColumn` and `rightValue` from their first on.
+    static void SetPartControl(Avx2Chunks<Pixel> chunks, uint8_t* control, uint32_t firstLane,
+                               const uint16_t* sourceColumn, const uint8_t* rightValue, uint32_t base)
     {
-        const Pixel index = static_cast<Pixel>(offset + (right ? Avx512Chunks<Pixel>::pixels : 0));
-        std::memcpy(control + sizeof(Pixel) * lane, &index, sizeof(index));
+        for (uint32_t lane = 0; lane < Avx2Chunks<Pixel>::partPixels; ++lane)
+            SetControl(chunks, control, firstLane + lane, sourceColumn[lane] - base, rightValue[lane]);
+    }
+
+    static void SetPartControl(Avx512Chunks<Pixel>, uint8_t* control, uint32_t firstLane,
+                               const uint16_t* sourceColumn, const uint8_t* rightValue, uint32_t base)
+    {
+        constexpr uint32_t lanes = Avx512Chunks<Pixel>::partPixels;
+        Pixel indices[lanes];
+        for (uint32_t lane = 0; lane < lanes; ++lane)
+            indices[lane] = static_cast<Pixel>(sourceColumn[lane] - base + (rightValue[lane] ? lanes : 0));
+        std::memcpy(control + sizeof(Pixel) * firstLane, indices, sizeof(indices));
     }
 
     static uint8_t PackGroup(const uint8_t* extra, uint32_t columns)
