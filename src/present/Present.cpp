@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "module/DisplayState.h"
-#include "present/pixels/Expand.h"
-#include "present/pixels/Upscale.h"
+#include "pixels/upscale/Expand.h"
+#include "pixels/upscale/Upscale.h"
 #include "surface/DirectDrawPalette.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"

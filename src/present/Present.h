@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "surface/pixels/PixelRect.h"
+#include "pixels/common/PixelRect.h"
 
 // Brings the image the window shows up to date with the primary of one
 // surface class, for a rectangle of it or (null) the whole frame, and has

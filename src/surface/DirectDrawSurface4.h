@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "module/DisplayState.h"
+#include "pixels/edges/EdgeSmoothing.h"
 #include "surface/SurfaceObject.h"
-#include "surface/pixels/EdgeSmoothing.h"
 
 // The surface that DirectDraw4 hands out. Off-screen surfaces made without a
 // format take the mode's depth. A 16-bit surface with a source colour key

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "pixels/blit/BlitRequest.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"
-#include "surface/pixels/BlitRequest.h"
 
 namespace {
 

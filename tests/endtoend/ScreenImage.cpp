@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "support/ReferenceScale.h"
+#include "pixels/support/ReferenceScale.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG

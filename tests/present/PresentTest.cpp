@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "module/DisplayState.h"
-#include "present/pixels/Expand.h"
+#include "pixels/upscale/Expand.h"
+#include "pixels/upscale/Upscale.h"
 #include "present/Present.h"
-#include "present/pixels/Upscale.h"
+#include "support/ScreenFixture.h"
 #include "surface/DirectDrawPalette.h"
 #include "surface/DirectDrawSurface.h"
 #include "surface/DirectDrawSurface4.h"
-#include "support/ScreenFixture.h"
 
 namespace {
 

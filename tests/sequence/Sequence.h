@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "pixels/support/RandomCases.h"
 #include "sequence/Harness.h"
-#include "support/RandomCases.h"
 
 // What a game could hold of the module: the objects it was handed.
 enum class Kind { DirectDraw, DirectDraw2, DirectDraw4, Palette, Surface, Surface4, Other };

@@ -1,0 +1,349 @@
+#include "pixels/edges/EdgeSmoothing.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+#include <new>
+
+// The scan for edge pixels looks at four pixels at once, one 16-bit lane of a
+// 64-bit word each (pixel 4c + i in bits 16i to 16i + 15, the order a
+// little-endian load gives); a lane's top bit carries its answer. Only the
+// edge pixels it finds are then looked at one by one.
+static_assert(std::endian::native == std::endian::little, "the lanes follow the order of a little-endian load");
+
+namespace {
+
+using Lanes = uint64_t;
+
+constexpr uint32_t lanesPerWord = 4;
+constexpr Lanes laneLowBits = 0x7FFF7FFF7FFF7FFFull;
+constexpr Lanes laneTopBits = 0x8000800080008000ull;
+constexpr Lanes laneOnes = 0x0001000100010001ull;
+
+// A lane's top bit is set when it is not zero. Adding 0x7FFF to the lower 15
+// bits carries into the top bit unless they are all zero, and never past it,
+// so no lane disturbs its neighbour.
+Lanes NonZeroLanes(Lanes word)
+{
+    return (((word & laneLowBits) + laneLowBits) | word) & laneTopBits;
+}
+
+uint32_t LaneOf(Lanes topBits)
+{
+    return uint32_t(std::countr_zero(topBits)) / 16;
+}
+
+// Four pixels of one column group of three rows, ready for the edge test.
+struct ColumnGroup {
+    // Pixels that differ from the key in the row above, the row itself or the
+    // row below.
+    Lanes visibleInColumn;
+    // Key pixels of the row itself that lie inside the surface.
+    Lanes keyPixels;
+};
+
+// The rows above and below the scanned one; a missing one stands in as the
+// scanned row itself, whose visible pixels count for the column already, so
+// that it adds nothing.
+struct RowTriple {
+    const uint16_t* above;
+    const uint16_t* row;
+    const uint16_t* below;
+};
+
+class EdgeScan {
+public:
+    EdgeScan(const uint16_t* pixels, uint32_t height, uint32_t width, int32_t pitch, uint16_t key)
+        : pixels_(pixels), height_(height), width_(width), pitch_(pitch), key_(key), keys_(key * laneOnes),
+          wholeGroups_(width / lanesPerWord), lastColumns_(width % lanesPerWord)
+    {
+    }
+
+    uint32_t Width() const { return width_; }
+    uint32_t Height() const { return height_; }
+    int32_t Pitch() const { return pitch_; }
+    uint16_t Key() const { return key_; }
+    const uint16_t* Row(uint32_t y) const { return pixels_ + ptrdiff_t(y) * pitch_; }
+
+    // Calls visit(firstColumn, edges) for every group of four pixels of row y,
+    // left to right, edges having the top bit of each edge pixel's lane set.
+    template <typename Visit>
+    void ScanRow(uint32_t y, Visit&& visit) const
+    {
+        const RowTriple rows = Rows(y);
+        const ColumnGroup last = lastColumns_ ? TailGroup(rows) : ColumnGroup{0, 0};
+        Lanes left = 0;
+        ColumnGroup here = wholeGroups_ ? WholeGroup(rows, 0) : last;
+        for (uint32_t group = 0; group < wholeGroups_; ++group) {
+            const ColumnGroup right = group + 1 < wholeGroups_ ? WholeGroup(rows, group + 1) : last;
+            visit(group * lanesPerWord, Edges(left, here, right.visibleInColumn));
+            left = here.visibleInColumn;
+            here = right;
+        }
+        if (lastColumns_)
+            visit(wholeGroups_ * lanesPerWord, Edges(left, here, 0));
+    }
+
+private:
+    RowTriple Rows(uint32_t y) const
+    {
+        const uint16_t* row = Row(y);
+        return {y > 0 ? Row(y - 1) : row, row, y + 1 < height_ ? Row(y + 1) : row};
+    }
+
+    static Lanes Edges(Lanes left, const ColumnGroup& here, Lanes right)
+    {
+        const Lanes column = here.visibleInColumn;
+        return (column | column << 16 | column >> 16 | left >> 48 | right << 48) & here.keyPixels;
+    }
+
+    static ColumnGroup Group(Lanes above, Lanes itself, Lanes below)
+    {
+        return {NonZeroLanes(above | itself | below), ~NonZeroLanes(itself) & laneTopBits};
+    }
+
+    Lanes Load(const uint16_t* row, uint32_t group) const
+    {
+        Lanes word;
+        std::memcpy(&word, row + group * lanesPerWord, sizeof(word));
+        return word ^ keys_;
+    }
+
+    ColumnGroup WholeGroup(const RowTriple& rows, uint32_t group) const
+    {
+        return Group(Load(rows.above, group), Load(rows.row, group), Load(rows.below, group));
+    }
+
+    // The lanes past the last column hold the key, so that they show no
+    // visible pixel, and are no key pixels of the row; nothing past the last
+    // column is read.
+    Lanes LoadTail(const uint16_t* row) const
+    {
+        Lanes word = keys_;
+        std::memcpy(&word, row + wholeGroups_ * lanesPerWord, lastColumns_ * sizeof(uint16_t));
+        return word ^ keys_;
+    }
+
+    ColumnGroup TailGroup(const RowTriple& rows) const
+    {
+        const ColumnGroup group = Group(LoadTail(rows.above), LoadTail(rows.row), LoadTail(rows.below));
+        const Lanes inside = laneTopBits >> (16 * (lanesPerWord - lastColumns_));
+        return {group.visibleInColumn, group.keyPixels & inside};
+    }
+
+    const uint16_t* pixels_;
+    uint32_t height_;
+    uint32_t width_;
+    int32_t pitch_;
+    uint16_t key_;
+    Lanes keys_;
+    uint32_t wholeGroups_;
+    uint32_t lastColumns_;
+};
+
+// The three channels of an RGB565 pixel spread apart (blue in bits 0-4, red
+// in 11-15, green in 21-26), so that sums of up to twelve of them, weighted,
+// keep each channel clear of the next.
+uint32_t Spread(uint16_t pixel)
+{
+    return (pixel & 0xF81Fu) | (uint32_t(pixel & 0x07E0u) << 16);
+}
+
+// Dividing a channel sum (at most 12 x 63) by a total weight n: the quotient
+// of sum * ceil(65536 / n) by 65536 is the exact one in that range.
+struct TotalWeight {
+    uint32_t reciprocal;
+    uint8_t blendWeight;
+};
+
+constexpr std::array<TotalWeight, 13> totalWeights = [] {
+    std::array<TotalWeight, 13> table{};
+    constexpr uint8_t blendWeights[13] = {0, 8, 17, 25, 33, 42, 50, 50, 50, 50, 50, 50, 50};
+    for (uint32_t n = 1; n < table.size(); ++n)
+        table[n] = {(65536 + n - 1) / n, blendWeights[n]};
+    return table;
+}();
+
+uint32_t DivideBy(uint32_t sum, uint32_t reciprocal)
+{
+    return (sum * reciprocal) >> 16;
+}
+
+// 1 for a pixel other than the key, 0 for the key, without a branch.
+uint32_t IsVisible(uint16_t pixel, uint16_t key)
+{
+    return (uint32_t(pixel ^ key) + 0xFFFF) >> 16;
+}
+
+class NeighbourMean {
+public:
+    explicit NeighbourMean(uint16_t key) : key_(key) {}
+
+    // `exists` is 1 for a neighbour on the surface, 0 for one off it.
+    void Add(uint16_t pixel, uint32_t weight, uint32_t exists)
+    {
+        const uint32_t taken = IsVisible(pixel, key_) & exists;
+        total_ += taken * weight;
+        sum_ += (Spread(pixel) & (0 - taken)) * weight;
+    }
+
+    EdgePixel Record(uint32_t x, uint32_t y) const
+    {
+        const TotalWeight& total = totalWeights[total_];
+        const uint32_t red = DivideBy(sum_ >> 11 & 0x1FF, total.reciprocal);
+        const uint32_t green = DivideBy(sum_ >> 21, total.reciprocal);
+        const uint32_t blue = DivideBy(sum_ & 0x1FF, total.reciprocal);
+        return {uint16_t(x), uint16_t(y), total.blendWeight, uint16_t(red << 11 | green << 5 | blue)};
+    }
+
+private:
+    uint16_t key_;
+    uint32_t total_ = 0;
+    uint32_t sum_ = 0;
+};
+
+// A neighbour off the surface is read at a clamped place on it and left out,
+// so that no branch depends on where the edge pixel lies or on what is
+// around it.
+EdgePixel MeasureEdgePixel(const EdgeScan& scan, uint32_t x, uint32_t y)
+{
+    const uint32_t hasLeft = x > 0, hasRight = x + 1 < scan.Width();
+    const uint32_t hasAbove = y > 0, hasBelow = y + 1 < scan.Height();
+    const uint16_t* row = scan.Row(y);
+    const uint16_t* above = row - ptrdiff_t(hasAbove) * scan.Pitch();
+    const uint16_t* below = row + ptrdiff_t(hasBelow) * scan.Pitch();
+    const uint32_t left = x - hasLeft, right = x + hasRight;
+    NeighbourMean mean(scan.Key());
+    mean.Add(above[left], 1, hasAbove & hasLeft);
+    mean.Add(above[x], 2, hasAbove);
+    mean.Add(above[right], 1, hasAbove & hasRight);
+    mean.Add(row[left], 2, hasLeft);
+    mean.Add(row[right], 2, hasRight);
+    mean.Add(below[left], 1, hasBelow & hasLeft);
+    mean.Add(below[x], 2, hasBelow);
+    mean.Add(below[right], 1, hasBelow & hasRight);
+    return mean.Record(x, y);
+}
+
+uint32_t CountEdgePixels(const EdgeScan& scan)
+{
+    uint32_t count = 0;
+    for (uint32_t y = 0; y < scan.Height(); ++y) {
+        Lanes rowCounts = 0;
+        scan.ScanRow(y, [&rowCounts](uint32_t, Lanes edges) { rowCounts += edges >> 15; });
+        count += uint32_t((rowCounts * laneOnes) >> 48);
+    }
+    return count;
+}
+
+// Writes the position of every lane of the group, moving on only past those
+// of edge pixels, so that no branch depends on where the edges lie; the list
+// must have room for four.
+EdgePixel* PlaceGroup(EdgePixel* out, uint32_t firstColumn, uint32_t y, Lanes edges)
+{
+    for (uint32_t lane = 0; lane < lanesPerWord; ++lane) {
+        out->x = uint16_t(firstColumn + lane);
+        out->y = uint16_t(y);
+        out += (edges >> (16 * lane + 15)) & 1;
+    }
+    return out;
+}
+
+void PlaceEdgePixels(const EdgeScan& scan, EdgePixel* out, EdgePixel* end)
+{
+    for (uint32_t y = 0; y < scan.Height(); ++y)
+        scan.ScanRow(y, [&](uint32_t firstColumn, Lanes edges) {
+            if (!edges)
+                return;
+            if (end - out >= ptrdiff_t(lanesPerWord)) {
+                out = PlaceGroup(out, firstColumn, y, edges);
+                return;
+            }
+            for (; edges; edges &= edges - 1)
+                *out++ = {uint16_t(firstColumn + LaneOf(edges)), uint16_t(y), 0, 0};
+        });
+}
+
+// Positions first, colours after: the scan runs with fewer mispredicted
+// branches when it does not stop at each edge pixel to measure it.
+void FillEdgePixels(const EdgeScan& scan, EdgePixel* out, uint32_t count)
+{
+    PlaceEdgePixels(scan, out, out + count);
+    for (EdgePixel* record = out; record != out + count; ++record)
+        *record = MeasureEdgePixel(scan, record->x, record->y);
+}
+
+// The share of `colour` in percent for each blend weight; that of the
+// destination is the rest.
+constexpr std::array<uint8_t, 256> colourShares = [] {
+    std::array<uint8_t, 256> shares{};
+    for (uint32_t weight = 0; weight < shares.size(); ++weight)
+        shares[weight] = weight == 8 || weight == 17 || weight == 25 || weight == 33 || weight == 42 ? weight : 50;
+    return shares;
+}();
+
+// Exact quotient by 100 for mixes of up to 100 x 63.
+uint32_t DivideBy100(uint32_t sum)
+{
+    return (sum * 5243) >> 19;
+}
+
+uint32_t MixChannel(uint32_t destination, uint32_t colour, uint32_t destinationShare, uint32_t colourShare)
+{
+    return DivideBy100(destination * destinationShare + colour * colourShare);
+}
+
+// Records hold positions in 16 bits, and the count of a row is summed in a
+// 16-bit lane.
+constexpr uint32_t largestSide = 0xFFFF;
+
+}
+
+uint32_t BuildEdgeList(const uint16_t* pixels, uint32_t height, uint32_t width, int32_t pitch, uint16_t key,
+                       EdgePixel** list)
+{
+    if (height == 0 || width == 0 || height > largestSide || width > largestSide)
+        return 0;
+    const EdgeScan scan(pixels, height, width, pitch, key);
+    const uint32_t count = CountEdgePixels(scan);
+    if (count == 0)
+        return 0;
+    EdgePixel* records = new (std::nothrow) EdgePixel[count];
+    if (!records)
+        return 0;
+    FillEdgePixels(scan, records, count);
+    *list = records;
+    return count;
+}
+
+uint16_t BlendRgb565(uint16_t destination, uint16_t colour, uint8_t weight)
+{
+    const uint32_t colourShare = colourShares[weight];
+    const uint32_t destinationShare = 100 - colourShare;
+    const uint32_t red = MixChannel(destination >> 11, colour >> 11, destinationShare, colourShare);
+    const uint32_t green = MixChannel(destination >> 5 & 0x3F, colour >> 5 & 0x3F, destinationShare, colourShare);
+    const uint32_t blue = MixChannel(destination & 0x1F, colour & 0x1F, destinationShare, colourShare);
+    return uint16_t(red << 11 | green << 5 | blue);
+}
+
+void ApplyEdgeList(const PixelPlane& destination, const EdgeListPlacement& placement, const EdgePixel* list,
+                   uint32_t count, bool destinationKeyed, uint32_t destinationKey)
+{
+    // Record (x, y) lands at origin + y * rowStep + x * columnStep, the origin
+    // being where record (0, 0) lands.
+    const uint32_t originColumn =
+        placement.mirrorLeftRight ? placement.left + placement.sourceWidth - 1 : placement.left;
+    const uint32_t originRow = placement.mirrorUpDown ? placement.top + placement.sourceHeight - 1 : placement.top;
+    uint8_t* const origin = destination.pixels + ptrdiff_t(originRow) * destination.pitch +
+                            ptrdiff_t(originColumn) * ptrdiff_t(sizeof(uint16_t));
+    const ptrdiff_t rowStep = placement.mirrorUpDown ? -destination.pitch : destination.pitch;
+    const ptrdiff_t columnStep = placement.mirrorLeftRight ? -ptrdiff_t(sizeof(uint16_t)) : ptrdiff_t(sizeof(uint16_t));
+    for (const EdgePixel* record = list; record != list + count; ++record) {
+        if (record->x >= placement.sourceWidth || record->y >= placement.sourceHeight)
+            continue;
+        uint16_t* const target = reinterpret_cast<uint16_t*>(origin + record->y * rowStep + record->x * columnStep);
+        if (destinationKeyed && uint32_t(*target) == destinationKey)
+            continue;
+        *target = BlendRgb565(*target, record->colour, record->weight);
+    }
+}

@@ -1,0 +1,62 @@
+#include "pixels/upscale/Expand.h"
+
+#include <bit>
+#include <cstring>
+
+#include "pixels/upscale/Upscale.h"
+#include "pixels/upscale/UpscaleKernels.h"
+
+namespace {
+
+// Four indices per load: the lookups, not the loop, should set the pace.
+void ExpandRowPortable(const uint8_t* source, uint32_t count, const uint32_t* screenColours, uint32_t* output)
+{
+    static_assert(std::endian::native == std::endian::little);
+    const uint8_t* in = source;
+    const uint8_t* const end = in + count;
+    uint32_t* out = output;
+    for (; end - in >= 4; in += 4, out += 4) {
+        uint32_t four;
+        std::memcpy(&four, in, sizeof(four));
+        out[0] = screenColours[four & 0xFF];
+        out[1] = screenColours[(four >> 8) & 0xFF];
+        out[2] = screenColours[(four >> 16) & 0xFF];
+        out[3] = screenColours[four >> 24];
+    }
+    for (; in != end; ++in, ++out)
+        *out = screenColours[*in];
+}
+
+}
+
+PaletteLookup::PaletteLookup(const uint32_t* screenColours)
+    : colours_(screenColours), inPlanes_(SelectedUpscaleKernels() == UpscaleKernels::Avx512)
+{
+    if (!inPlanes_)
+        return;
+    for (uint32_t plane = 0; plane < 4; ++plane)
+        for (uint32_t index = 0; index < 256; ++index)
+            planes_[plane][index] = static_cast<uint8_t>(screenColours[index] >> (8 * plane));
+}
+
+void PaletteLookup::Row(const uint8_t* source, uint32_t count, uint32_t* output) const
+{
+    if (inPlanes_)
+        ExpandRowAvx512(planes_, source, count, output);
+    else
+        ExpandRowPortable(source, count, colours_, output);
+}
+
+void ExpandRect8(const uint8_t* source, ptrdiff_t sourcePitch, const uint32_t* screenColours, uint32_t* output,
+                 ptrdiff_t outputPitch, const PixelRect& rect)
+{
+    const PaletteLookup lookup(screenColours);
+    const uint32_t width = rect.right - rect.left;
+    const uint8_t* sourceRow = source + rect.top * sourcePitch + rect.left;
+    uint8_t* outputRow = reinterpret_cast<uint8_t*>(output) + rect.top * outputPitch + rect.left * sizeof(uint32_t);
+    for (uint32_t y = rect.top; y < rect.bottom; ++y) {
+        lookup.Row(sourceRow, width, reinterpret_cast<uint32_t*>(outputRow));
+        sourceRow += sourcePitch;
+        outputRow += outputPitch;
+    }
+}

@@ -1,0 +1,262 @@
+#include <immintrin.h>
+
+#include <cstring>
+#include <utility>
+
+#include "pixels/upscale/UpscaleKernels.h"
+
+// Compiled for AVX-512 (Foundation, Byte and Word, VBMI) through a target pragma,
+// like the other vector kernels, and called only after the processor check.
+// Nothing outside the pragma region may be instantiated inside it: the
+// portable pieces that finish each row are only declared here.
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vbmi")
+
+#include "pixels/common/Avx512Vectors.h"
+
+namespace {
+
+__m512i Load(const void* from)
+{
+    return _mm512_loadu_si512(from);
+}
+
+void Store(void* to, __m512i value)
+{
+    _mm512_storeu_si512(to, value);
+}
+
+using avx512::LaneMask;
+
+// Of the lanes in `among`, those where `a` and `b` are equal.
+template <typename Pixel>
+LaneMask<Pixel> Equal(LaneMask<Pixel> among, __m512i a, __m512i b)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_mask_cmpeq_epi16_mask(among, a, b);
+    else
+        return _mm512_mask_cmpeq_epi32_mask(among, a, b);
+}
+
+// The lanes where a differs from b and c from d: the unsigned minimum of the
+// two differences is zero where either pair is equal. Exclusive or and minimum
+// run on more of the vector units than comparisons, which share theirs with
+// the permutes, so this leaves one comparison where there were two.
+template <typename Pixel>
+LaneMask<Pixel> BothDiffer(__m512i a, __m512i b, __m512i c, __m512i d)
+{
+    const __m512i first = _mm512_xor_si512(a, b), second = _mm512_xor_si512(c, d);
+    if constexpr (sizeof(Pixel) == 2) {
+        const __m512i least = _mm512_min_epu16(first, second);
+        return _mm512_test_epi16_mask(least, least);
+    } else {
+        const __m512i least = _mm512_maskz_min_epu32(~__mmask16(0), first, second);
+        return _mm512_test_epi32_mask(least, least);
+    }
+}
+
+template <typename Pixel>
+__m512i Select(LaneMask<Pixel> mask, __m512i ifSet, __m512i otherwise)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_mask_blend_epi16(mask, otherwise, ifSet);
+    else
+        return _mm512_mask_blend_epi32(mask, otherwise, ifSet);
+}
+
+template <typename Pixel>
+__m512i Permute(__m512i first, __m512i indices, __m512i second)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_permutex2var_epi16(first, indices, second);
+    else
+        return _mm512_permutex2var_epi32(first, indices, second);
+}
+
+template <typename Value>
+Value Read(const void* from)
+{
+    Value value;
+    std::memcpy(&value, from, sizeof(value));
+    return value;
+}
+
+// The two pixels from `from` on, in every pair of lanes.
+template <typename Pixel>
+__m512i LastTwo(const Pixel* from)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_set1_epi32(Read<int32_t>(from));
+    else
+        return _mm512_set1_epi64(Read<int64_t>(from));
+}
+
+// Lane numbers from `first` on: as permute indices, the lanes of a row read
+// from one column left of the chunk's, moved along, with the row's next two
+// columns from LastTwo as the second table.
+template <typename Pixel>
+__m512i LanesFrom(uint32_t first)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_add_epi16(_mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
+                                                 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+                                _mm512_set1_epi16(static_cast<int16_t>(first)));
+    else
+        return _mm512_add_epi32(_mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+                                _mm512_set1_epi32(static_cast<int32_t>(first)));
+}
+
+// Lanes of `from` moved as `indices` say.
+template <typename Pixel>
+__m512i Shift(__m512i from, __m512i indices)
+{
+    if constexpr (sizeof(Pixel) == 2)
+        return _mm512_maskz_permutexvar_epi16(~__mmask32(0), indices, from);
+    else
+        return _mm512_maskz_permutexvar_epi32(~__mmask16(0), indices, from);
+}
+
+// `narrow`: the chunks are narrow (OutputChunks), so the lanes that would
+// need the columns after a load are never shown.
+template <bool narrow>
+struct Avx512Vectors {
+    template <typename Pixel>
+    using Chunks = Avx512Chunks<Pixel>;
+
+    // A row's pixels of a chunk's columns, and those left and right of them.
+    struct Columns {
+        __m512i left;
+        __m512i own;
+        __m512i right;
+    };
+
+    // A row's pixels of a chunk's columns. Narrow chunks' last bases lie two
+    // columns further right, so their unused last two lanes are not read.
+    template <typename Pixel>
+    static __m512i ReadVertical(const Pixel* row, const uint32_t* base)
+    {
+        if constexpr (narrow) {
+            const LaneMask<Pixel> shown = avx512::FirstLanes<Pixel>(Chunks<Pixel>::pixels - 2);
+            if constexpr (sizeof(Pixel) == 2)
+                return _mm512_maskz_loadu_epi16(shown, row + *base);
+            else
+                return _mm512_maskz_loadu_epi32(shown, row + *base);
+        }
+        return Load(row + *base);
+    }
+
+    // One load from a column left: the pixels themselves and their right
+    // neighbours are moved out of it, with the two columns that follow it
+    // unless the chunks are narrow.
+    template <typename Pixel>
+    static Columns ReadColumns(const Pixel* row, const uint32_t* base)
+    {
+        const Pixel* centre = row + *base;
+        const __m512i left = Load(centre - 1);
+        if constexpr (narrow)
+            return {left, Shift<Pixel>(left, LanesFrom<Pixel>(1)), Shift<Pixel>(left, LanesFrom<Pixel>(2))};
+        const __m512i last = LastTwo(centre + Chunks<Pixel>::pixels - 1);
+        return {left, Permute<Pixel>(left, LanesFrom<Pixel>(1), last), Permute<Pixel>(left, LanesFrom<Pixel>(2), last)};
+    }
+
+    // The rule in its gated form: nothing changes unless the vertical
+    // neighbours differ and so do the horizontal ones, and then a part takes
+    // the vertical neighbour it shares with its side. Masked comparisons
+    // apply the gate, so no mask logic is needed.
+    template <typename Pixel, bool bothHalves>
+    static void RuleChunk(__m512i above, const Columns& row, __m512i below, const uint8_t* control,
+                          Pixel* upper, Pixel* lower)
+    {
+        const __m512i indices = Load(control);
+        const LaneMask<Pixel> gate = BothDiffer<Pixel>(above, below, row.left, row.right);
+        Store(upper, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, above), above, row.own), indices,
+                                    Select<Pixel>(Equal<Pixel>(gate, row.right, above), above, row.own)));
+        if constexpr (bothHalves)
+            Store(lower, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, below), below, row.own), indices,
+                                        Select<Pixel>(Equal<Pixel>(gate, row.right, below), below, row.own)));
+    }
+
+    template <typename Pixel>
+    static void LayOutChunk(const Pixel* left, const Pixel* right, const uint32_t* base, const uint8_t* control,
+                            Pixel* output)
+    {
+        Store(output, Permute<Pixel>(ReadVertical(left, base), Load(control), ReadVertical(right, base)));
+    }
+};
+
+// Of 16 lanes from lane `first` on, those among the first `count`.
+__mmask16 SixteenLanes(uint32_t count, uint32_t first)
+{
+    return count <= first ? 0 : avx512::FirstLanes<uint32_t>(count - first);
+}
+
+// One byte of 64 colours: indices below 128 in the first two quarters of the
+// plane, the others in the last two.
+__m512i LookUpPlane(const __m512i (&plane)[4], __m512i indices)
+{
+    const __m512i low = _mm512_permutex2var_epi8(plane[0], indices, plane[1]);
+    const __m512i high = _mm512_permutex2var_epi8(plane[2], indices, plane[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high);
+}
+
+// Interleaving the four planes' bytes works within 16-byte lanes, so the
+// indices are first put where the interleaved colours come out in order:
+// lane l, place 4q + j of the reordered indices holds index 16q + 4l + j.
+constexpr uint8_t InterleavedPlace(uint32_t place)
+{
+    const uint32_t lane = place / 16, q = place % 16 / 4, j = place % 4;
+    return static_cast<uint8_t>(16 * q + 4 * lane + j);
+}
+
+template <uint32_t... places>
+constexpr auto MakeInterleavedOrder(std::integer_sequence<uint32_t, places...>)
+{
+    struct Order {
+        alignas(64) uint8_t bytes[64];
+    };
+    return Order{{InterleavedPlace(places)...}};
+}
+
+constexpr auto interleavedOrder = MakeInterleavedOrder(std::make_integer_sequence<uint32_t, 64>());
+
+}
+
+#include "pixels/upscale/PermutingRows.h"
+
+void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uint32_t count, uint32_t* output)
+{
+    __m512i plane[4][4];
+    for (uint32_t byte = 0; byte < 4; ++byte)
+        for (uint32_t quarter = 0; quarter < 4; ++quarter)
+            plane[byte][quarter] = Load(planes[byte] + 64 * quarter);
+    const __m512i order = Load(interleavedOrder.bytes);
+    for (uint32_t done = 0; done < count; done += 64, source += 64, output += 64) {
+        const uint32_t left = count - done;
+        const __m512i read = _mm512_maskz_loadu_epi8(avx512::FirstLanes<uint8_t>(left), source);
+        const __m512i indices = _mm512_maskz_permutexvar_epi8(~__mmask64(0), order, read);
+        const __m512i blue = LookUpPlane(plane[0], indices);
+        const __m512i green = LookUpPlane(plane[1], indices);
+        const __m512i red = LookUpPlane(plane[2], indices);
+        const __m512i top = LookUpPlane(plane[3], indices);
+        const __m512i blueGreenLow = _mm512_unpacklo_epi8(blue, green);
+        const __m512i blueGreenHigh = _mm512_unpackhi_epi8(blue, green);
+        const __m512i redTopLow = _mm512_unpacklo_epi8(red, top);
+        const __m512i redTopHigh = _mm512_unpackhi_epi8(red, top);
+        _mm512_mask_storeu_epi32(output, SixteenLanes(left, 0), _mm512_unpacklo_epi16(blueGreenLow, redTopLow));
+        _mm512_mask_storeu_epi32(output + 16, SixteenLanes(left, 16), _mm512_unpackhi_epi16(blueGreenLow, redTopLow));
+        _mm512_mask_storeu_epi32(output + 32, SixteenLanes(left, 32), _mm512_unpacklo_epi16(blueGreenHigh, redTopHigh));
+        _mm512_mask_storeu_epi32(output + 48, SixteenLanes(left, 48), _mm512_unpackhi_epi16(blueGreenHigh, redTopHigh));
+    }
+}
+
+template <typename Pixel>
+RowKernels<Pixel> PermutingKernelsAvx512(bool narrow)
+{
+    return narrow ? PermutingKernelsOf<Avx512Vectors<true>, Pixel>() : PermutingKernelsOf<Avx512Vectors<false>, Pixel>();
+}
+
+template RowKernels<uint16_t> PermutingKernelsAvx512(bool);
+template RowKernels<uint32_t> PermutingKernelsAvx512(bool);
+
+#pragma GCC pop_options
