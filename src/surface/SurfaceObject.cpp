@@ -93,7 +93,6 @@ void CopyColourKeys(const Desc& request, Desc& desc)
 template <class Self, class Interface, class Types>
 HRESULT SurfaceObject<Self, Interface, Types>::Create(const Desc& request, Surface** out)
 {
-    *out = nullptr;
     Self* surface = CreateRegistered<Self>();
     if (surface == nullptr)
         return DDERR_OUTOFMEMORY;

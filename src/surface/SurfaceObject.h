@@ -46,7 +46,7 @@ public:
     // Makes a surface from a request CreateSurface has accepted: description,
     // back buffer, pixel memory and, for the primary, the objects that show
     // it. When any of it cannot be made, nothing stays behind and `*out` is
-    // null.
+    // left as it was, as by every other refusal.
     static HRESULT Create(const Desc& request, Surface** out);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;

@@ -89,16 +89,26 @@ protected:
 
     ComRef<IDirectDrawSurface> Create(DDSURFACEDESC desc, HRESULT expected = DD_OK)
     {
-        LPDIRECTDRAWSURFACE surface = nullptr;
-        EXPECT_EQ(expected, directDraw->CreateSurface(&desc, &surface, nullptr));
-        return ComRef<IDirectDrawSurface>(surface);
+        return CreateThrough<IDirectDrawSurface>(directDraw.get(), desc, expected);
     }
 
     ComRef<IDirectDrawSurface4> Create4(DDSURFACEDESC2 desc, HRESULT expected = DD_OK)
     {
-        LPDIRECTDRAWSURFACE4 surface = nullptr;
-        EXPECT_EQ(expected, directDraw4->CreateSurface(&desc, &surface, nullptr));
-        return ComRef<IDirectDrawSurface4>(surface);
+        return CreateThrough<IDirectDrawSurface4>(directDraw4.get(), desc, expected);
+    }
+
+    // Every refused request must leave the caller's pointer as it was.
+    template <class Surface, class Owner, class Desc>
+    static ComRef<Surface> CreateThrough(Owner* owner, Desc desc, HRESULT expected)
+    {
+        Surface* const untouched = reinterpret_cast<Surface*>(uintptr_t{0xBAD0});
+        Surface* surface = untouched;
+        const HRESULT result = owner->CreateSurface(&desc, &surface, nullptr);
+        EXPECT_EQ(expected, result);
+        if (SUCCEEDED(result))
+            return ComRef<Surface>(surface);
+        EXPECT_EQ(untouched, surface) << "a refused request changed the caller's pointer";
+        return nullptr;
     }
 
     HRESULT CreateSurfaceOf(DDSURFACEDESC desc, IDirectDrawSurface** out)

@@ -162,10 +162,11 @@ TEST_F(Surfaces, SurfacesWhoseMemoryCannotBeMadeAreRefusedCleanly)
     DDSURFACEDESC wide = Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, 0, 0x10000000u, 1);
     wide.ddpfPixelFormat = {32, DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
     Create(wide, DDERR_OUTOFMEMORY);
-    // No DIB section has 0 bits per pixel.
-    DDSURFACEDESC noDepth = Request<DDSURFACEDESC>(DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, 0, 8, 8);
-    noDepth.ddpfPixelFormat.dwSize = 32;
-    Create(noDepth, DDERR_INVALIDPIXELFORMAT);
+    // No DIB section has these bits per pixel.
+    for (DWORD depth : {0ul, 2ul, 12ul, 33ul}) {
+        Create(OffscreenRequest<DDSURFACEDESC>(8, 8, depth), DDERR_INVALIDPIXELFORMAT);
+        Create4(OffscreenRequest<DDSURFACEDESC2>(8, 8, depth), DDERR_INVALIDPIXELFORMAT);
+    }
 
     std::vector<ComRef<IDirectDrawSurface>> surfaces;
     for (int index = 0; index < 16; ++index) {
