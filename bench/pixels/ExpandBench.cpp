@@ -18,24 +18,41 @@ void BM_MemcpyExpandOutput640x480(benchmark::State& state)
 }
 BENCHMARK(BM_MemcpyExpandOutput640x480);
 
-void BM_ExpandFrame8_640x480(benchmark::State& state)
+template <typename Source, typename Expand>
+void MeasureExpandFrame(benchmark::State& state, Expand expand)
 {
-    PageVector<uint8_t> source(width * height);
+    PageVector<Source> source(width * height);
     std::mt19937 random(1);
-    for (uint8_t& pixel : source)
-        pixel = static_cast<uint8_t>(random());
-    uint32_t colours[256];
-    for (uint32_t index = 0; index < 256; ++index)
-        colours[index] = index * 0x010203u;
+    for (Source& pixel : source)
+        pixel = static_cast<Source>(random());
     PageVector<uint32_t> output(width * height);
     const PixelRect frame = {0, 0, width, height};
     const double seconds = SecondsPerIteration(state, [&] {
-        ExpandRect8(source.data(), width, colours, output.data(), width * sizeof(uint32_t), frame);
+        expand(source.data(), output.data(), frame);
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     });
     ReportAgainst(state, Yardstick::Memcpy, seconds, outputBytes);
 }
+
+void BM_ExpandFrame8_640x480(benchmark::State& state)
+{
+    uint32_t colours[256];
+    for (uint32_t index = 0; index < 256; ++index)
+        colours[index] = index * 0x010203u;
+    MeasureExpandFrame<uint8_t>(state, [&](const uint8_t* source, uint32_t* output, const PixelRect& frame) {
+        ExpandRect8(source, width, colours, output, width * sizeof(uint32_t), frame);
+    });
+}
 BENCHMARK(BM_ExpandFrame8_640x480);
+
+// A 16-bit frame shown 1:1 on a 32-bit screen.
+void BM_ExpandFrame16_640x480(benchmark::State& state)
+{
+    MeasureExpandFrame<uint16_t>(state, [](const uint16_t* source, uint32_t* output, const PixelRect& frame) {
+        ExpandRect16(source, width * sizeof(uint16_t), output, width * sizeof(uint32_t), frame);
+    });
+}
+BENCHMARK(BM_ExpandFrame16_640x480);
 
 }

@@ -124,34 +124,39 @@ BENCHMARK(BM_MemcpyOutput)
     ->Args({1024, 768, 2})
     ->Args({1440, 1080, 2});
 
-void BM_ScaleFrame8(benchmark::State& state, Content content)
+// Times one upscaler on the kernel level of the benchmark's third argument.
+template <typename Output, typename Source, typename ScaleFrame>
+void MeasureScaleFrame(benchmark::State& state, const Bitmap<Source>& source, ScaleFrame scaleFrame)
 {
     SelectUpscaleKernels(UpscaleKernels(state.range(2)));
-    const ScaleGeometry geometry = Geometry(state, 1, 4);
-    const Bitmap<uint8_t>& source = Frame8(content);
-    Bitmap<uint32_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
+    const ScaleGeometry geometry = Geometry(state, sizeof(Source), sizeof(Output));
+    Bitmap<Output> output(size_t(geometry.outputWidth) * geometry.outputHeight);
     const double seconds = SecondsPerIteration(state, [&] {
-        ScaleFrame8(source.data(), ScreenColours(), output.data(), geometry);
+        scaleFrame(source.data(), output.data(), geometry);
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     });
-    ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(uint32_t));
+    ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(Output));
     SelectUpscaleKernels(BestUpscaleKernels());
+}
+
+void BM_ScaleFrame8(benchmark::State& state, Content content)
+{
+    MeasureScaleFrame<uint32_t>(state, Frame8(content), [](const uint8_t* source, uint32_t* output,
+                                                           const ScaleGeometry& geometry) {
+        ScaleFrame8(source, ScreenColours(), output, geometry);
+    });
 }
 
 void BM_ScaleFrame16(benchmark::State& state, Content content)
 {
-    SelectUpscaleKernels(UpscaleKernels(state.range(2)));
-    const ScaleGeometry geometry = Geometry(state, 2, 2);
-    const Bitmap<uint16_t>& source = Frame16(content);
-    Bitmap<uint16_t> output(size_t(geometry.outputWidth) * geometry.outputHeight);
-    const double seconds = SecondsPerIteration(state, [&] {
-        ScaleFrame16(source.data(), output.data(), geometry);
-        benchmark::DoNotOptimize(output.data());
-        benchmark::ClobberMemory();
-    });
-    ReportAgainst(state, Yardstick::Memcpy, seconds, output.size() * sizeof(uint16_t));
-    SelectUpscaleKernels(BestUpscaleKernels());
+    MeasureScaleFrame<uint16_t>(state, Frame16(content), ScaleFrame16);
+}
+
+// A 16-bit frame shown on a 32-bit screen.
+void BM_ScaleFrame16To32(benchmark::State& state, Content content)
+{
+    MeasureScaleFrame<uint32_t>(state, Frame16(content), ScaleFrame16To32);
 }
 
 void OutputSizesOnEveryKernel(benchmark::internal::Benchmark* benchmark)
@@ -165,5 +170,7 @@ BENCHMARK_CAPTURE(BM_ScaleFrame8, game, Content::Game)->Apply(OutputSizesOnEvery
 BENCHMARK_CAPTURE(BM_ScaleFrame8, noise, Content::Noise)->Apply(OutputSizesOnEveryKernel);
 BENCHMARK_CAPTURE(BM_ScaleFrame16, game, Content::Game)->Apply(OutputSizesOnEveryKernel);
 BENCHMARK_CAPTURE(BM_ScaleFrame16, noise, Content::Noise)->Apply(OutputSizesOnEveryKernel);
+BENCHMARK_CAPTURE(BM_ScaleFrame16To32, game, Content::Game)->Apply(OutputSizesOnEveryKernel);
+BENCHMARK_CAPTURE(BM_ScaleFrame16To32, noise, Content::Noise)->Apply(OutputSizesOnEveryKernel);
 
 }

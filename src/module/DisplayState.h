@@ -38,6 +38,8 @@ struct DisplayState {
     uint32_t presentWidth = 0;
     uint32_t presentHeight = 0;
     ptrdiff_t presentPitch = 0;
+    // 32 for a present bitmap of screen colours, 16 for one of RGB565.
+    uint32_t presentBitsPerPixel = 0;
     HGDIOBJ presentDCOldBitmap = nullptr;
     DirectDrawSurface* primarySurface = nullptr;
     DirectDrawSurface4* primarySurface4 = nullptr;

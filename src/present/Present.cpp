@@ -70,13 +70,24 @@ void UpdateFromPalette(const PrimaryFrame& frame, const PixelRect& area, bool wh
         ScaleRect8(frame.pixels, frame.screenColours, output, GeometryOf(frame), area);
 }
 
-// A 16-bit frame shown 1:1 is painted from the primary's own pixels; scaled,
-// it is enlarged into the present bitmap.
+// A 16-bit frame is written into the present bitmap in its format: widened to
+// screen colours (enlarged on the way, or 1:1), or enlarged as RGB565. Without
+// a present bitmap it is painted from the primary's own pixels.
 void UpdateFromRgb565(const PrimaryFrame& frame, const PixelRect& area, bool wholeFrame)
 {
     if (displayState.presentBitmap == nullptr)
         return;
     const uint16_t* source = reinterpret_cast<const uint16_t*>(frame.pixels);
+    if (displayState.presentBitsPerPixel == 32) {
+        uint32_t* output = static_cast<uint32_t*>(displayState.presentBits);
+        if (PresentBitmapIsUnscaled(frame))
+            ExpandRect16(source, frame.pitch, output, displayState.presentPitch, area);
+        else if (wholeFrame)
+            ScaleFrame16To32(source, output, GeometryOf(frame));
+        else
+            ScaleRect16To32(source, output, GeometryOf(frame), area);
+        return;
+    }
     uint16_t* output = static_cast<uint16_t*>(displayState.presentBits);
     if (wholeFrame)
         ScaleFrame16(source, output, GeometryOf(frame));

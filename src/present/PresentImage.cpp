@@ -1,28 +1,40 @@
 #include "present/PresentImage.h"
 
+#include "module/Dib.h"
 #include "module/DisplayState.h"
-#include "surface/SurfaceDescription.h"
 
 namespace {
 
-// Scaled 16-bit frames stay RGB565; everything else is shown as 32-bit
-// 0x00RRGGBB pixels.
-DibHeader PresentBitmapHeader(uint32_t primaryDepth, uint32_t width, uint32_t height)
+int ScreenBitsPerPixel()
 {
-    if (primaryDepth == 16)
-        return SurfaceDibHeader(width, height, PixelFormatForDepth(16));
-    DDPIXELFORMAT screenColours = {};
-    screenColours.dwRGBBitCount = 32;
-    return SurfaceDibHeader(width, height, screenColours);
+    HDC windowDC = GetDC(displayState.window);
+    const int bits = GetDeviceCaps(windowDC, BITSPIXEL);
+    ReleaseDC(displayState.window, windowDC);
+    return bits;
 }
 
-bool CreatePresentBitmap(uint32_t primaryDepth)
+// The depth of the present bitmap, or 0 where the window is painted from the
+// primary's own DIB section. 8-bit frames are expanded into screen colours.
+// 16-bit frames take the screen's format: on a 32-bit screen the module
+// widens them itself as it enlarges them, which GDI would otherwise do pixel
+// by pixel at every paint; on a 16-bit screen they stay RGB565, shown from the
+// primary's own pixels when unscaled. Other depths are shown unscaled only.
+uint32_t PresentBitmapDepth(uint32_t primaryDepth)
+{
+    if (primaryDepth == 8 || (primaryDepth == 16 && ScreenBitsPerPixel() == 32))
+        return 32;
+    if (!OutputIsScaled())
+        return 0;
+    return primaryDepth == 16 ? 16 : 32;
+}
+
+bool CreatePresentBitmap(uint32_t depth)
 {
     const bool scaled = OutputIsScaled();
     const uint32_t width = scaled ? displayState.outputWidth : displayState.modeWidth;
     const uint32_t height = scaled ? displayState.outputHeight : displayState.modeHeight;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDib(PresentBitmapHeader(primaryDepth, width, height), &bits);
+    HBITMAP bitmap = CreateDib(TopDownDibHeader(width, height, depth, rgb565Masks), &bits);
     if (bitmap == nullptr)
         return false;
     DIBSECTION section;
@@ -32,6 +44,7 @@ bool CreatePresentBitmap(uint32_t primaryDepth)
     displayState.presentWidth = width;
     displayState.presentHeight = height;
     displayState.presentPitch = section.dsBm.bmWidthBytes;
+    displayState.presentBitsPerPixel = depth;
     displayState.presentDCOldBitmap = SelectObject(displayState.presentDC, bitmap);
     return true;
 }
@@ -56,11 +69,12 @@ bool CreatePresentImage(uint32_t primaryDepth, HBITMAP primaryDib)
     displayState.presentDC = CreateWindowCompatibleDC();
     if (displayState.presentDC == nullptr)
         return false;
-    if (primaryDepth != 8 && !OutputIsScaled()) {
+    const uint32_t depth = PresentBitmapDepth(primaryDepth);
+    if (depth == 0) {
         displayState.presentDCOldBitmap = SelectObject(displayState.presentDC, primaryDib);
         return true;
     }
-    return CreatePresentBitmap(primaryDepth);
+    return CreatePresentBitmap(depth);
 }
 
 // The scale factors of partial presents go with the image: the next primary,
@@ -83,6 +97,7 @@ void DestroyPresentImage()
         displayState.presentWidth = 0;
         displayState.presentHeight = 0;
         displayState.presentPitch = 0;
+        displayState.presentBitsPerPixel = 0;
     }
 }
 

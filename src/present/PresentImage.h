@@ -13,11 +13,13 @@ bool OutputIsScaled();
 
 // Makes the memory device context whose bitmap WM_PAINT copies to the window,
 // for a new primary of the given depth whose own DIB section is `primaryDib`.
-// A 16- or 24-bit primary shown unscaled is painted straight from its own DIB
-// section; anything else gets a present bitmap of the output size (the mode
-// size when unscaled): 32-bit for 8-bit frames expanded through the palette,
-// RGB565 for scaled 16-bit frames. Returns false when GDI cannot make them;
-// DestroyPresentImage then cleans up what was made.
+// The window is painted from a present bitmap of the output size (the mode
+// size when unscaled) in screen colours for 8-bit frames, and for 16-bit ones
+// on a 32-bit screen; on another screen, from one of RGB565 pixels for scaled
+// 16-bit frames. A primary of another depth, or a 16-bit one on a 16-bit
+// screen, shown unscaled, is painted straight from its own DIB section.
+// Returns false when GDI cannot make them; DestroyPresentImage then cleans up
+// what was made.
 bool CreatePresentImage(uint32_t primaryDepth, HBITMAP primaryDib);
 
 void DestroyPresentImage();

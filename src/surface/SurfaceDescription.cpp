@@ -1,7 +1,5 @@
 #include "surface/SurfaceDescription.h"
 
-#include <cstring>
-
 DDPIXELFORMAT PixelFormatForDepth(uint32_t bitsPerPixel)
 {
     DDPIXELFORMAT format = {};
@@ -9,9 +7,9 @@ DDPIXELFORMAT PixelFormatForDepth(uint32_t bitsPerPixel)
     format.dwFlags = DDPF_RGB;
     if (bitsPerPixel == 16) {
         format.dwRGBBitCount = 16;
-        format.dwRBitMask = 0xF800;
-        format.dwGBitMask = 0x07E0;
-        format.dwBBitMask = 0x001F;
+        format.dwRBitMask = rgb565Masks[0];
+        format.dwGBitMask = rgb565Masks[1];
+        format.dwBBitMask = rgb565Masks[2];
     } else if (bitsPerPixel == 24) {
         format.dwRGBBitCount = 24;
         format.dwRBitMask = 0xFF0000;
@@ -26,34 +24,6 @@ DDPIXELFORMAT PixelFormatForDepth(uint32_t bitsPerPixel)
 
 DibHeader SurfaceDibHeader(uint32_t width, uint32_t height, const DDPIXELFORMAT& format)
 {
-    DibHeader dib;
-    std::memset(&dib, 0, sizeof dib);
-    dib.header.biSize = sizeof(BITMAPINFOHEADER);
-    dib.header.biWidth = static_cast<LONG>(width);
-    dib.header.biHeight = -static_cast<LONG>(height);
-    dib.header.biPlanes = 1;
-    dib.header.biBitCount = static_cast<WORD>(format.dwRGBBitCount);
-    if (format.dwRGBBitCount == 16) {
-        dib.header.biCompression = BI_BITFIELDS;
-        dib.masks[0] = format.dwRBitMask;
-        dib.masks[1] = format.dwGBitMask;
-        dib.masks[2] = format.dwBBitMask;
-    } else {
-        dib.header.biCompression = BI_RGB;
-    }
-    return dib;
-}
-
-HBITMAP CreateDib(const DibHeader& header, void** bits)
-{
-    *bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, bits,
-                                   nullptr, 0);
-    if (dib == nullptr || *bits == nullptr) {
-        if (dib != nullptr)
-            DeleteObject(dib);
-        *bits = nullptr;
-        return nullptr;
-    }
-    return dib;
+    const DWORD masks[3] = {format.dwRBitMask, format.dwGBitMask, format.dwBBitMask};
+    return TopDownDibHeader(width, height, format.dwRGBBitCount, masks);
 }

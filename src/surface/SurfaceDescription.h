@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "module/Dib.h"
+
 // What a surface request asks for, read the same way from a DDSURFACEDESC and
 // a DDSURFACEDESC2.
 template <class Desc>
@@ -17,19 +19,5 @@ bool IsPrimaryRequest(const Desc& desc)
 // 8-bit palette indices for anything else.
 DDPIXELFORMAT PixelFormatForDepth(uint32_t bitsPerPixel);
 
-// A DIB header with room for what follows it: three masks for 16-bit pixels,
-// a colour table otherwise.
-struct DibHeader {
-    BITMAPINFOHEADER header;
-    union {
-        DWORD masks[3];
-        RGBQUAD colours[256];
-    };
-};
-
-// The top-down DIB that holds a surface of the given size and format. An
-// 8-bit DIB's colour table stays black: palettes are applied when presenting.
+// The top-down DIB that holds a surface of the given size and format.
 DibHeader SurfaceDibHeader(uint32_t width, uint32_t height, const DDPIXELFORMAT& format);
-
-// Makes the DIB section; null when the platform cannot.
-HBITMAP CreateDib(const DibHeader& header, void** bits);

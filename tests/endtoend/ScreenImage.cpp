@@ -21,16 +21,15 @@ uint32_t LittleEndian32(const uint8_t* bytes)
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t(bytes[3]) << 24;
 }
 
+// An RGB565 pixel as the screen shows it; a screen colour as it is.
+uint32_t ScreenColour(uint16_t pixel)
+{
+    return ScreenColourOf565(pixel);
+}
+
 uint32_t ScreenColour(uint32_t colour)
 {
     return colour & 0xFFFFFF;
-}
-
-// Bit replication, the way Wine's X display shows RGB565.
-uint32_t ScreenColour(uint16_t pixel)
-{
-    const uint32_t red = pixel >> 11, green = (pixel >> 5) & 63, blue = pixel & 31;
-    return (red << 3 | red >> 2) << 16 | (green << 2 | green >> 4) << 8 | (blue << 3 | blue >> 2);
 }
 
 // The frame at the output's size in the format it is painted from. At the

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
+#include "module/Dib.h"
 #include "module/DisplayState.h"
+#include "pixels/support/ReferenceScale.h"
 #include "pixels/upscale/Expand.h"
 #include "pixels/upscale/Upscale.h"
 #include "present/Present.h"
@@ -38,12 +41,6 @@ uint16_t Rgb565(uint32_t x, uint32_t y)
     if (x + 2 * y == 400 || (x % 11 == 5 && y % 5 == 2))
         return 0xFFFF;
     return uint16_t(((x / 32) << 11) | ((y / 8) << 5) | ((x + y) / 40 % 32));
-}
-
-uint32_t ScreenColourOf565(uint16_t pixel)
-{
-    const uint32_t red = pixel >> 11, green = (pixel >> 5) & 63, blue = pixel & 31;
-    return (red << 3 | red >> 2) << 16 | (green << 2 | green >> 4) << 8 | (blue << 3 | blue >> 2);
 }
 
 bool CloseColours(uint32_t a, uint32_t b)
@@ -205,6 +202,26 @@ protected:
         EXPECT_EQ(0u, Mismatches(expected(), same)) << "after a whole-frame Blt";
     }
 
+    int ScreenDepth() const
+    {
+        HDC dc = GetDC(GameWindow());
+        const int bits = GetDeviceCaps(dc, BITSPIXEL);
+        ReleaseDC(GameWindow(), dc);
+        return bits;
+    }
+
+    void SetScreenDepth(DWORD bitsPerPixel)
+    {
+        DEVMODEW mode = {};
+        mode.dmSize = sizeof mode;
+        mode.dmPelsWidth = DesktopWidth();
+        mode.dmPelsHeight = DesktopHeight();
+        mode.dmBitsPerPel = bitsPerPixel;
+        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+        ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, ChangeDisplaySettingsExW(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr));
+        ASSERT_EQ(int(bitsPerPixel), ScreenDepth());
+    }
+
     PALETTEENTRY colours[256];
 };
 
@@ -220,13 +237,64 @@ TEST_F(Presenting, AnEightBitGamesDrawingReachesTheWindow)
     CheckEveryChangeReachesTheWindow(front, Index, expected, [](uint32_t a, uint32_t b) { return a == b; }, 77);
 }
 
+// On a 32-bit screen the module widens the frames itself, at 1:1 too, into
+// the colours the window showed when GDI did it; where the game's 16-bit mode
+// exists, the screen is 16-bit until it is put back to 32 bits.
 TEST_F(Presenting, ASixteenBitGamesDrawingReachesTheWindow)
 {
-    SetMode(16);
-    DirectDrawSurface4* front = CreatePrimary4();
-    ASSERT_NE(nullptr, front);
-    const auto expected = [&] { return Expected16(front->Pixels()); };
-    CheckEveryChangeReachesTheWindow(front, Rgb565, expected, CloseColours, 0x07E0);
+    for (const bool screenPutBackTo32Bits : {false, true}) {
+        SetMode(16);
+        if (screenPutBackTo32Bits)
+            SetScreenDepth(32);
+        DirectDrawSurface4* front = CreatePrimary4();
+        ASSERT_NE(nullptr, front);
+        const bool widened = ScreenDepth() == 32;
+        EXPECT_EQ(widened ? 32u : Scaled() ? 16u : 0u, displayState.presentBitsPerPixel);
+        const auto expected = [&] { return Expected16(front->Pixels()); };
+        if (widened)
+            CheckEveryChangeReachesTheWindow(front, Rgb565, expected, std::equal_to<uint32_t>(), 0x07E0);
+        else
+            CheckEveryChangeReachesTheWindow(front, Rgb565, expected, CloseColours, 0x07E0);
+        primary4->Release();
+        primary4 = nullptr;
+    }
+}
+
+// Each of the 65,536 RGB565 values is widened to the colour the window shows
+// for it when GDI paints it from a 16-bit DIB section onto a 32-bit screen.
+TEST_F(Presenting, EveryRgb565ValueIsWidenedAsTheScreenShowsIt)
+{
+    SetScreenDepth(32);
+    std::vector<uint16_t> values(65536);
+    for (uint32_t value = 0; value < values.size(); ++value)
+        values[value] = uint16_t(value);
+    DibHeader header = TopDownDibHeader(256, 256, 16, rgb565Masks);
+    void* bits = nullptr;
+    HBITMAP dib = CreateDib(header, &bits);
+    ASSERT_NE(nullptr, dib);
+    std::memcpy(bits, values.data(), values.size() * sizeof(uint16_t));
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, dib);
+    HDC windowDC = GetDC(GameWindow());
+    BitBlt(windowDC, 0, 0, 256, 256, memory, 0, 0, SRCCOPY);
+    ReleaseDC(GameWindow(), windowDC);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(dib);
+    const std::vector<uint32_t> shown = ReadWindow(256, 256);
+
+    std::vector<uint32_t> widened(values.size());
+    for (UpscaleKernels kernels : {UpscaleKernels::Portable, BestUpscaleKernels()}) {
+        SelectUpscaleKernels(kernels);
+        ExpandRect16(values.data(), 512, widened.data(), 1024, {0, 0, 256, 256});
+        size_t differences = 0;
+        for (size_t value = 0; value < values.size(); ++value)
+            if (widened[value] != shown[value] && differences++ == 0)
+                ADD_FAILURE() << "RGB565 " << std::hex << value << " is widened to " << widened[value]
+                              << ", the screen shows " << shown[value];
+        EXPECT_EQ(0u, differences) << "kernels " << int(kernels);
+    }
+    SelectUpscaleKernels(BestUpscaleKernels());
 }
 
 TEST_F(Presenting, AnEightBitFrameIsShownThroughItsPalette)

@@ -47,16 +47,63 @@ void PaletteLookup::Row(const uint8_t* source, uint32_t count, uint32_t* output)
         ExpandRowPortable(source, count, colours_, output);
 }
 
-void ExpandRect8(const uint8_t* source, ptrdiff_t sourcePitch, const uint32_t* screenColours, uint32_t* output,
-                 ptrdiff_t outputPitch, const PixelRect& rect)
+void WidenRowPortable(const uint16_t* source, uint32_t count, uint32_t* output)
 {
-    const PaletteLookup lookup(screenColours);
+    for (const uint16_t* const end = source + count; source != end; ++source, ++output) {
+        const uint32_t red = *source >> 11, green = *source >> 5 & 0x3F, blue = *source & 0x1F;
+        *output = (red << 3 | red >> 2) << 16 | (green << 2 | green >> 4) << 8 | (blue << 3 | blue >> 2);
+    }
+}
+
+namespace {
+
+auto WidenRowOfSelectedKernels()
+{
+    switch (SelectedUpscaleKernels()) {
+    case UpscaleKernels::Portable:
+        return WidenRowPortable;
+    case UpscaleKernels::Sse2:
+    case UpscaleKernels::Ssse3:
+        return WidenRowSse2;
+    case UpscaleKernels::Avx2:
+        return WidenRowAvx2;
+    default:
+        return WidenRowAvx512;
+    }
+}
+
+template <typename Lookup>
+void ExpandRect(const typename Lookup::Source* source, ptrdiff_t sourcePitch, const Lookup& lookup, uint32_t* output,
+                ptrdiff_t outputPitch, const PixelRect& rect)
+{
     const uint32_t width = rect.right - rect.left;
-    const uint8_t* sourceRow = source + rect.top * sourcePitch + rect.left;
+    const uint8_t* sourceRow = reinterpret_cast<const uint8_t*>(source + rect.left) + rect.top * sourcePitch;
     uint8_t* outputRow = reinterpret_cast<uint8_t*>(output) + rect.top * outputPitch + rect.left * sizeof(uint32_t);
     for (uint32_t y = rect.top; y < rect.bottom; ++y) {
-        lookup.Row(sourceRow, width, reinterpret_cast<uint32_t*>(outputRow));
+        lookup.Row(reinterpret_cast<const typename Lookup::Source*>(sourceRow), width,
+                   reinterpret_cast<uint32_t*>(outputRow));
         sourceRow += sourcePitch;
         outputRow += outputPitch;
     }
+}
+
+}
+
+Rgb565Widening::Rgb565Widening() : widen_(WidenRowOfSelectedKernels()) {}
+
+void Rgb565Widening::Row(const uint16_t* source, uint32_t count, uint32_t* output) const
+{
+    widen_(source, count, output);
+}
+
+void ExpandRect8(const uint8_t* source, ptrdiff_t sourcePitch, const uint32_t* screenColours, uint32_t* output,
+                 ptrdiff_t outputPitch, const PixelRect& rect)
+{
+    ExpandRect(source, sourcePitch, PaletteLookup(screenColours), output, outputPitch, rect);
+}
+
+void ExpandRect16(const uint16_t* source, ptrdiff_t sourcePitch, uint32_t* output, ptrdiff_t outputPitch,
+                  const PixelRect& rect)
+{
+    ExpandRect(source, sourcePitch, Rgb565Widening(), output, outputPitch, rect);
 }

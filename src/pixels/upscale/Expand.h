@@ -11,6 +11,8 @@
 // time in. Made once per call of the routines that use it.
 class PaletteLookup {
 public:
+    using Source = uint8_t;
+
     explicit PaletteLookup(const uint32_t* screenColours);
 
     // Turns `count` indices into 32-bit screen colours.
@@ -22,7 +24,25 @@ private:
     alignas(64) uint8_t planes_[4][256];
 };
 
-// Turns a rectangle of 8-bit palette indices into 32-bit screen colours at the
-// same place of the output, one lookup per pixel. Pitches are in bytes.
+// RGB565 pixels turned into 32-bit screen colours 0x00RRGGBB, each channel's
+// top bits repeated into the low bits it gains: the colour GDI shows for the
+// pixel of a 16-bit DIB on a 32-bit screen. Widens with the instructions of
+// the upscaling kernels selected when it is made.
+class Rgb565Widening {
+public:
+    using Source = uint16_t;
+
+    Rgb565Widening();
+
+    void Row(const uint16_t* source, uint32_t count, uint32_t* output) const;
+
+private:
+    void (*widen_)(const uint16_t* source, uint32_t count, uint32_t* output);
+};
+
+// Turns a rectangle of 8-bit palette indices, or of RGB565 pixels, into 32-bit
+// screen colours at the same place of the output. Pitches are in bytes.
 void ExpandRect8(const uint8_t* source, ptrdiff_t sourcePitch, const uint32_t* screenColours, uint32_t* output,
                  ptrdiff_t outputPitch, const PixelRect& rect);
+void ExpandRect16(const uint16_t* source, ptrdiff_t sourcePitch, uint32_t* output, ptrdiff_t outputPitch,
+                  const PixelRect& rect);

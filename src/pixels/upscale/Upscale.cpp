@@ -265,17 +265,21 @@ private:
     ptrdiff_t pitch_;
 };
 
-// 8-bit rows are looked up in the colour table once each, together with the
-// columns beside the strip that its edge pixels read, and kept while the rows
-// next to them still need them: the four a pair of rule rows reads. Rows are
-// asked for in rising order, so the lowest row kept is the one to replace.
-class SourceRows8 {
+// 8-bit and 16-bit rows turned into 32-bit screen colours (`Lookup`, Expand.h)
+// once each, together with the columns beside the strip that its edge pixels
+// read, and kept while the rows next to them still need them: the four a pair
+// of rule rows reads. Rows are asked for in rising order, so the lowest row
+// kept is the one to replace.
+template <typename Lookup>
+class ExpandedRows {
 public:
-    SourceRows8(const uint8_t* pixels, ptrdiff_t pitch, const uint32_t* colours, uint32_t frameWidth,
-                const PixelRect& strip)
-        : pixels_(pixels),
+    using Source = typename Lookup::Source;
+
+    ExpandedRows(const Source* pixels, ptrdiff_t pitch, const Lookup& lookup, uint32_t frameWidth,
+                 const PixelRect& strip)
+        : pixels_(reinterpret_cast<const uint8_t*>(pixels)),
           pitch_(pitch),
-          lookup_(colours),
+          lookup_(lookup),
           firstColumn_(strip.left == 0 ? 0 : strip.left - 1),
           endColumn_(strip.right == frameWidth ? frameWidth : strip.right + 1),
           skipped_(strip.left == 0 ? 1 : 0)
@@ -301,12 +305,13 @@ private:
 
     void Expand(uint32_t y, uint32_t* out) const
     {
-        lookup_.Row(pixels_ + ptrdiff_t(y) * pitch_ + firstColumn_, endColumn_ - firstColumn_, out);
+        const Source* row = reinterpret_cast<const Source*>(pixels_ + ptrdiff_t(y) * pitch_);
+        lookup_.Row(row + firstColumn_, endColumn_ - firstColumn_, out);
     }
 
     const uint8_t* pixels_;
     ptrdiff_t pitch_;
-    PaletteLookup lookup_;
+    const Lookup& lookup_;
     uint32_t firstColumn_;
     uint32_t endColumn_;
     uint32_t skipped_;
@@ -501,6 +506,16 @@ PixelRect WholeFrame(const ScaleGeometry& geometry)
     return {0, 0, geometry.sourceWidth, geometry.sourceHeight};
 }
 
+template <typename Lookup>
+void ScaleExpandedRect(const typename Lookup::Source* sourcePixels, const Lookup& lookup, uint32_t* output,
+                       const ScaleGeometry& geometry, const PixelRect& rect)
+{
+    ForEachStrip(rect, [&](const PixelRect& strip) {
+        ExpandedRows<Lookup> rows(sourcePixels, geometry.sourcePitch, lookup, geometry.sourceWidth, strip);
+        ScaleStrip(rows, geometry, strip, output);
+    });
+}
+
 }
 
 void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
@@ -512,10 +527,7 @@ void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uin
 void ScaleRect8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
                 const ScaleGeometry& geometry, const PixelRect& rect)
 {
-    ForEachStrip(rect, [&](const PixelRect& strip) {
-        SourceRows8 rows(sourcePixels, geometry.sourcePitch, screenColours, geometry.sourceWidth, strip);
-        ScaleStrip(rows, geometry, strip, output);
-    });
+    ScaleExpandedRect(sourcePixels, PaletteLookup(screenColours), output, geometry, rect);
 }
 
 void ScaleFrame16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry)
@@ -530,6 +542,17 @@ void ScaleRect16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeom
         SourceRows16 rows(sourcePixels, geometry.sourcePitch, strip.left);
         ScaleStrip(rows, geometry, strip, output);
     });
+}
+
+void ScaleFrame16To32(const uint16_t* sourcePixels, uint32_t* output, const ScaleGeometry& geometry)
+{
+    ScaleRect16To32(sourcePixels, output, geometry, WholeFrame(geometry));
+}
+
+void ScaleRect16To32(const uint16_t* sourcePixels, uint32_t* output, const ScaleGeometry& geometry,
+                     const PixelRect& rect)
+{
+    ScaleExpandedRect(sourcePixels, Rgb565Widening(), output, geometry, rect);
 }
 
 PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)

@@ -195,6 +195,15 @@ RowKernels<Pixel> PermutingKernelsAvx2();
 template <typename Pixel>
 RowKernels<Pixel> PermutingKernelsAvx512(bool narrow);
 
+// Widen `count` RGB565 pixels into 0x00RRGGBB screen colours, each channel's
+// top bits repeated into the low bits it gains, as GDI shows a 16-bit DIB on a
+// 32-bit screen; they read and write no pixel beyond `count`. Each is called
+// only where the processor has its instructions.
+void WidenRowPortable(const uint16_t* source, uint32_t count, uint32_t* output);
+void WidenRowSse2(const uint16_t* source, uint32_t count, uint32_t* output);
+void WidenRowAvx2(const uint16_t* source, uint32_t count, uint32_t* output);
+void WidenRowAvx512(const uint16_t* source, uint32_t count, uint32_t* output);
+
 // Looks `count` 8-bit indices up in the four byte planes of a palette's
 // screen colours with AVX-512 VBMI byte permutes; reads and writes no pixel
 // beyond `count`.

@@ -86,6 +86,29 @@ void RuleRowSse2(const NeighbourRows<Pixel>& rows, const StripColumns& columns, 
 template void RuleRowSse2(const NeighbourRows<uint16_t>&, const StripColumns&, uint16_t*, uint16_t*);
 template void RuleRowSse2(const NeighbourRows<uint32_t>&, const StripColumns&, uint32_t*, uint32_t*);
 
+// Eight pixels at a time, the channels widened in 16-bit lanes: red alone,
+// green above blue, then interleaved into four screen colours a vector. The
+// last eight overlap the ones before them rather than leave a tail.
+void WidenRowSse2(const uint16_t* source, uint32_t count, uint32_t* output)
+{
+    constexpr uint32_t lanes = 8;
+    if (count < lanes)
+        return WidenRowPortable(source, count, output);
+    for (uint32_t done = 0; done < count; done += lanes) {
+        const uint32_t at = done + lanes <= count ? done : count - lanes;
+        const __m128i pixels = LoadVector(source + at);
+        const __m128i red = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(pixels, 8), _mm_set1_epi16(0x00F8)),
+                                         _mm_srli_epi16(pixels, 13));
+        const __m128i green = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(pixels, 5), _mm_set1_epi16(short(0xFC00))),
+                                           _mm_and_si128(_mm_srli_epi16(pixels, 1), _mm_set1_epi16(0x0300)));
+        const __m128i blue = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(pixels, 3), _mm_set1_epi16(0x00F8)),
+                                          _mm_and_si128(_mm_srli_epi16(pixels, 2), _mm_set1_epi16(0x0007)));
+        const __m128i greenBlue = _mm_or_si128(green, blue);
+        StoreVector(output + at, _mm_unpacklo_epi16(greenBlue, red));
+        StoreVector(output + at + 4, _mm_unpackhi_epi16(greenBlue, red));
+    }
+}
+
 #pragma GCC pop_options
 
 #pragma GCC push_options

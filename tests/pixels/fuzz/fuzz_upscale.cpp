@@ -13,12 +13,19 @@
 #include "pixels/upscale/UpscaleCanvas.h"
 
 // 8-bit and 16-bit frames enlarged or shrunk to any output size, 0 and far
-// beyond 2x included, whole or by a rectangle, and 8-bit rectangles expanded
-// 1:1, with sizes, pitches and content drawn from the input. The portable
+// beyond 2x included, whole or by a rectangle, 16-bit ones to RGB565 or to
+// screen colours, and rectangles expanded to screen colours 1:1, with sizes,
+// pitches and content drawn from the input. The portable
 // kernels and a level the input picks must each give the reference inside
 // the area the call rewrites and leave the sentinel everywhere else.
 
 namespace {
+
+// 16-bit frames shown in 32-bit screen colours.
+struct Bits16To32 {
+    using Source = uint16_t;
+    using Output = uint32_t;
+};
 
 // Outputs are bounded so that one input stays quick to run.
 constexpr uint64_t largestOutput = 1u << 19;
@@ -53,6 +60,8 @@ public:
         const Source pixel = Pixels()[size_t(y) * stride + x];
         if constexpr (sizeof(Source) == 1)
             return colours[pixel];
+        else if constexpr (sizeof(Output) == 4)
+            return ScreenColourOf565(pixel);
         else
             return pixel;
     }
@@ -99,7 +108,7 @@ PixelRect ExpectedArea(const ScaleGeometry& geometry, const PixelRect& rect)
             at(rect.bottom, geometry.outputHeight, geometry.sourceHeight)};
 }
 
-std::string DescribeCall(const char* routine, const PixelRect& rect, const ScaleGeometry& geometry, int kernels)
+std::string DescribeCall(const std::string& routine, const PixelRect& rect, const ScaleGeometry& geometry, int kernels)
 {
     std::ostringstream text;
     text << routine << " " << Describe(rect) << " of " << geometry.sourceWidth << "x" << geometry.sourceHeight
@@ -134,8 +143,9 @@ void RequireScaling(FuzzInput& input, const SourceFrame<Bits>& frame, UpscaleKer
         whole ? PixelRect{0, 0, frame.width, frame.height} : DrawRect(input, frame.width, frame.height);
     const PixelRect area = ExpectedArea(geometry, rect);
     const PixelRect scaledArea = ScaledArea(geometry, rect);
-    const char* routine = sizeof(typename Bits::Source) == 1 ? (whole ? "ScaleFrame8" : "ScaleRect8")
-                                                             : (whole ? "ScaleFrame16" : "ScaleRect16");
+    const std::string routine =
+        std::string(whole ? "ScaleFrame" : "ScaleRect") +
+        (sizeof(typename Bits::Source) == 1 ? "8" : sizeof(Output) == 2 ? "16" : "16To32");
     Require(scaledArea.left == area.left && scaledArea.top == area.top && scaledArea.right == area.right &&
                 scaledArea.bottom == area.bottom,
             "ScaledArea differs from the stepping", [&] { return DescribeCall("ScaledArea", rect, geometry, 0); });
@@ -149,7 +159,18 @@ void RequireScaling(FuzzInput& input, const SourceFrame<Bits>& frame, UpscaleKer
     }
 }
 
-void RequireExpansion(FuzzInput& input, const SourceFrame<Bits8>& frame)
+void Expand(const SourceFrame<Bits8>& frame, uint32_t* output, ptrdiff_t pitch, const PixelRect& rect)
+{
+    ExpandRect8(frame.Pixels(), frame.Pitch(), frame.colours.data(), output, pitch, rect);
+}
+
+void Expand(const SourceFrame<Bits16To32>& frame, uint32_t* output, ptrdiff_t pitch, const PixelRect& rect)
+{
+    ExpandRect16(frame.Pixels(), frame.Pitch(), output, pitch, rect);
+}
+
+template <typename Bits>
+void RequireExpansion(FuzzInput& input, const SourceFrame<Bits>& frame)
 {
     Canvas<uint32_t> canvas(frame.width, frame.height, PadBytes(input, frame.width * 4));
     const PixelRect rect = DrawRect(input, frame.width, frame.height);
@@ -157,10 +178,11 @@ void RequireExpansion(FuzzInput& input, const SourceFrame<Bits8>& frame)
     for (uint32_t y = 0; y < frame.height; ++y)
         for (uint32_t x = 0; x < frame.width; ++x)
             expected[size_t(y) * frame.width + x] = frame.Value(x, y);
-    ExpandRect8(frame.Pixels(), frame.Pitch(), frame.colours.data(), canvas.Pixels(), canvas.pitch, rect);
+    Expand(frame, canvas.Pixels(), canvas.pitch, rect);
     const ScaleGeometry geometry = {frame.width, frame.height, frame.Pitch(), frame.width, frame.height,
                                     ptrdiff_t(canvas.pitch)};
-    RequireCanvas(canvas, expected, rect, [&] { return DescribeCall("ExpandRect8", rect, geometry, 0); });
+    const char* routine = sizeof(typename Bits::Source) == 1 ? "ExpandRect8" : "ExpandRect16";
+    RequireCanvas(canvas, expected, rect, [&] { return DescribeCall(routine, rect, geometry, 0); });
 }
 
 template <typename Bits>
@@ -174,7 +196,7 @@ void Run(FuzzInput& input, bool expand)
     SourceFrame<Bits> frame(width, height, width + input.Below(8));
     PixelValues values(input);
     frame.Paint(values);
-    if constexpr (sizeof(typename Bits::Source) == 1) {
+    if constexpr (sizeof(typename Bits::Output) == 4) {
         if (expand) {
             SelectUpscaleKernels(level);
             RequireExpansion(input, frame);
@@ -189,10 +211,12 @@ void Run(FuzzInput& input, bool expand)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    const uint32_t routine = input.Below(3);
+    const uint32_t routine = input.Below(5);
     if (routine == 0)
         Run<Bits16>(input, false);
-    else
+    else if (routine <= 2)
         Run<Bits8>(input, routine == 2);
+    else
+        Run<Bits16To32>(input, routine == 4);
     return 0;
 }

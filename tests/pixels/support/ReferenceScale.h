@@ -45,3 +45,11 @@ std::vector<Value> ReferenceScale(uint32_t width, uint32_t height, uint32_t outW
     }
     return out;
 }
+
+// An RGB565 pixel as a 32-bit screen shows it: each channel's top bits
+// repeated into the low bits it gains.
+inline uint32_t ScreenColourOf565(uint16_t pixel)
+{
+    const uint32_t red = pixel >> 11, green = (pixel >> 5) & 63, blue = pixel & 31;
+    return (red << 3 | red >> 2) << 16 | (green << 2 | green >> 4) << 8 | (blue << 3 | blue >> 2);
+}

@@ -26,7 +26,8 @@ struct Bits16 {
 
 constexpr uint8_t sentinelByte = 0xA5;
 
-// A null rect is the whole frame; the 16-bit routines have no colours.
+// A null rect is the whole frame; the 16-bit routines have no colours, and
+// the output's type tells them apart from the 16-to-32 ones.
 inline void Scale(const uint8_t* source, const uint32_t* colours, uint32_t* output, const ScaleGeometry& geometry,
                   const PixelRect* rect)
 {
@@ -43,6 +44,15 @@ inline void Scale(const uint16_t* source, const uint32_t*, uint16_t* output, con
         ScaleRect16(source, output, geometry, *rect);
     else
         ScaleFrame16(source, output, geometry);
+}
+
+inline void Scale(const uint16_t* source, const uint32_t*, uint32_t* output, const ScaleGeometry& geometry,
+                  const PixelRect* rect)
+{
+    if (rect)
+        ScaleRect16To32(source, output, geometry, *rect);
+    else
+        ScaleFrame16To32(source, output, geometry);
 }
 
 inline std::vector<UpscaleKernels> AvailableKernels()
