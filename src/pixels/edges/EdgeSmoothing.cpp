@@ -3,7 +3,10 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <new>
+
+#include "pixels/edges/EdgeKernels.h"
 
 // The scan for edge pixels looks at four pixels at once, one 16-bit lane of a
 // 64-bit word each (pixel 4c + i in bits 16i to 16i + 15, the order a
@@ -187,13 +190,16 @@ public:
         sum_ += (Spread(pixel) & (0 - taken)) * weight;
     }
 
-    EdgePixel Record(uint32_t x, uint32_t y) const
+    // All eight bytes of the record, its padding byte 0.
+    void Store(EdgePixel* record, uint32_t x, uint32_t y) const
     {
         const TotalWeight& total = totalWeights[total_];
         const uint32_t red = DivideBy(sum_ >> 11 & 0x1FF, total.reciprocal);
         const uint32_t green = DivideBy(sum_ >> 21, total.reciprocal);
         const uint32_t blue = DivideBy(sum_ & 0x1FF, total.reciprocal);
-        return {uint16_t(x), uint16_t(y), total.blendWeight, uint16_t(red << 11 | green << 5 | blue)};
+        const uint64_t fields = x | y << 16 | uint64_t(total.blendWeight) << 32 |
+                                uint64_t(red << 11 | green << 5 | blue) << 48;
+        std::memcpy(record, &fields, sizeof(fields));
     }
 
 private:
@@ -205,8 +211,9 @@ private:
 // A neighbour off the surface is read at a clamped place on it and left out,
 // so that no branch depends on where the edge pixel lies or on what is
 // around it.
-EdgePixel MeasureEdgePixel(const EdgeScan& scan, uint32_t x, uint32_t y)
+void MeasureEdgePixel(const EdgeScan& scan, EdgePixel* record)
 {
+    const uint32_t x = record->x, y = record->y;
     const uint32_t hasLeft = x > 0, hasRight = x + 1 < scan.Width();
     const uint32_t hasAbove = y > 0, hasBelow = y + 1 < scan.Height();
     const uint16_t* row = scan.Row(y);
@@ -222,7 +229,7 @@ EdgePixel MeasureEdgePixel(const EdgeScan& scan, uint32_t x, uint32_t y)
     mean.Add(below[left], 1, hasBelow & hasLeft);
     mean.Add(below[x], 2, hasBelow);
     mean.Add(below[right], 1, hasBelow & hasRight);
-    return mean.Record(x, y);
+    mean.Store(record, x, y);
 }
 
 uint32_t CountEdgePixels(const EdgeScan& scan)
@@ -270,7 +277,7 @@ void FillEdgePixels(const EdgeScan& scan, EdgePixel* out, uint32_t count)
 {
     PlaceEdgePixels(scan, out, out + count);
     for (EdgePixel* record = out; record != out + count; ++record)
-        *record = MeasureEdgePixel(scan, record->x, record->y);
+        MeasureEdgePixel(scan, record);
 }
 
 // The share of `colour` in percent for each blend weight; that of the
@@ -297,6 +304,88 @@ uint32_t MixChannel(uint32_t destination, uint32_t colour, uint32_t destinationS
 // 16-bit lane.
 constexpr uint32_t largestSide = 0xFFFF;
 
+// The vector row loops of each blit level; the portable scan above for those
+// without byte shuffles.
+const EdgeRowKernels* SelectedEdgeKernels()
+{
+    const EdgeRowKernels* const levels[] = {nullptr,           nullptr,          &ssse3EdgeKernels,
+                                            &ssse3EdgeKernels, &avx2EdgeKernels, &avx512EdgeKernels};
+    return levels[size_t(SelectedBlitKernels())];
+}
+
+// Three rows of the sheet at a time, copied in turn into three of four rows
+// between key pixels; the fourth is all key, standing for the rows above the
+// first and below the last. Each row's first pixel lies on a 64-byte
+// boundary, so that the loads of the pixels themselves are aligned.
+class PaddedRows {
+public:
+    explicit PaddedRows(const EdgeScan& scan)
+        : scan_(scan), stride_((leading + scan.Width() + edgeRowOverrun + leading - 1) / leading * leading),
+          memory_(new(std::nothrow) uint16_t[4 * stride_ + leading])
+    {
+        if (!memory_)
+            return;
+        // The places start on a 64-byte boundary.
+        const uintptr_t address = reinterpret_cast<uintptr_t>(memory_.get());
+        first_ = memory_.get() + (0 - address) % 64 / sizeof(uint16_t) + leading;
+        std::fill_n(first_ - leading, 4 * stride_, scan.Key());
+    }
+
+    bool Failed() const { return !memory_; }
+
+    // Calls visit(rows, y) for each row y of the sheet, top to bottom.
+    template <typename Visit>
+    void ForEach(Visit&& visit)
+    {
+        const uint16_t* const keyRow = Place(3);
+        Copy(0, 0);
+        EdgeRows rows = {keyRow, Place(0), keyRow};
+        for (uint32_t y = 0, below = 1; y < scan_.Height(); ++y, below = below == 2 ? 0 : below + 1) {
+            rows.below = y + 1 < scan_.Height() ? Copy(below, y + 1) : keyRow;
+            visit(rows, y);
+            rows.above = rows.row;
+            rows.row = rows.below;
+        }
+    }
+
+private:
+    static constexpr uint32_t leading = edgeRowOverrun;
+
+    uint16_t* Place(uint32_t place) const { return first_ + ptrdiff_t(place) * stride_; }
+
+    const uint16_t* Copy(uint32_t place, uint32_t y) const
+    {
+        std::memcpy(Place(place), scan_.Row(y), scan_.Width() * sizeof(uint16_t));
+        return Place(place);
+    }
+
+    const EdgeScan& scan_;
+    size_t stride_;
+    std::unique_ptr<uint16_t[]> memory_;
+    uint16_t* first_ = nullptr;
+};
+
+uint32_t BuildWithKernels(const EdgeScan& scan, const EdgeRowKernels& kernels, EdgePixel** list)
+{
+    PaddedRows rows(scan);
+    if (rows.Failed())
+        return 0;
+    uint32_t count = 0;
+    rows.ForEach([&](const EdgeRows& three, uint32_t) { count += kernels.count(three, scan.Width(), scan.Key()); });
+    if (count == 0)
+        return 0;
+    EdgePixel* records = new (std::nothrow) EdgePixel[count];
+    if (!records)
+        return 0;
+    EdgePixel* out = records;
+    EdgePixel* const end = records + count;
+    rows.ForEach([&](const EdgeRows& three, uint32_t y) {
+        out = kernels.place(out, end, three, scan.Width(), y, scan.Key());
+    });
+    *list = records;
+    return count;
+}
+
 }
 
 uint32_t BuildEdgeList(const uint16_t* pixels, uint32_t height, uint32_t width, int32_t pitch, uint16_t key,
@@ -305,6 +394,8 @@ uint32_t BuildEdgeList(const uint16_t* pixels, uint32_t height, uint32_t width, 
     if (height == 0 || width == 0 || height > largestSide || width > largestSide)
         return 0;
     const EdgeScan scan(pixels, height, width, pitch, key);
+    if (const EdgeRowKernels* kernels = SelectedEdgeKernels())
+        return BuildWithKernels(scan, *kernels, list);
     const uint32_t count = CountEdgePixels(scan);
     if (count == 0)
         return 0;

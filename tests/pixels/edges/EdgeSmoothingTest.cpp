@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "pixels/blit/Blit.h"
 #include "pixels/edges/EdgeReference.h"
 #include "pixels/edges/EdgeSmoothing.h"
 #include "pixels/support/NoMemory.h"
@@ -47,22 +49,37 @@ struct Sprite {
     std::vector<uint16_t> memory;
 };
 
-// The list BuildEdgeList makes, freed again; an empty result must leave the
-// list pointer as it was.
-std::vector<Record> Build(const Sprite& sprite, uint16_t spriteKey)
+// The list BuildEdgeList makes at one blit level, freed again; an empty
+// result must leave the list pointer as it was, and every record's padding
+// byte is 0.
+std::vector<Record> BuildAt(BlitKernels level, const Sprite& sprite, uint16_t spriteKey)
 {
+    SelectBlitKernels(level);
     EdgePixel untouched{};
     EdgePixel* list = &untouched;
     const uint32_t count = BuildEdgeList(sprite.Pixels(), sprite.height, sprite.width, sprite.pitch, spriteKey, &list);
+    SelectBlitKernels(BestBlitKernels());
     std::vector<Record> records;
     if (count == 0) {
         EXPECT_EQ(&untouched, list);
         return records;
     }
-    for (uint32_t index = 0; index < count; ++index)
+    for (uint32_t index = 0; index < count; ++index) {
         records.emplace_back(list[index].x, list[index].y, list[index].weight, list[index].colour);
+        EXPECT_EQ(0, reinterpret_cast<const uint8_t*>(list + index)[offsetof(EdgePixel, weight) + 1]);
+    }
     delete[] list;
     return records;
+}
+
+// The list of the portable level, which every other level the processor has
+// must give too.
+std::vector<Record> Build(const Sprite& sprite, uint16_t spriteKey)
+{
+    const std::vector<Record> portable = BuildAt(BlitKernels::Portable, sprite, spriteKey);
+    for (int level = 1; level <= int(BestBlitKernels()); ++level)
+        EXPECT_TRUE(portable == BuildAt(BlitKernels(level), sprite, spriteKey)) << "blit level " << level;
+    return portable;
 }
 
 std::vector<Record> ReferenceList(const Sprite& sprite, uint16_t spriteKey)

@@ -1,0 +1,105 @@
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "pixels/edges/EdgeKernels.h"
+
+// The 32-byte row loops, compiled for AVX2 through a target pragma like the
+// other levels and taken only after the processor check. Byte shuffles and
+// unpacks work within each 16-byte half, so the tables sit in both halves and
+// the records are put back in lane order as they are stored.
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#include "pixels/common/Avx2Vectors.h"
+#include "pixels/edges/EdgeRowLoops.h"
+
+namespace {
+
+struct Avx2Lanes {
+    using Vector = __m256i;
+    static constexpr uint32_t count = 16;
+
+    static Vector Load(const uint16_t* pixels) { return avx2::Load(pixels); }
+    static Vector Broadcast(uint16_t value) { return _mm256_set1_epi16(short(value)); }
+    static Vector Zero() { return _mm256_setzero_si256(); }
+    static Vector Equal(Vector a, Vector b) { return _mm256_cmpeq_epi16(a, b); }
+    static Vector And(Vector a, Vector b) { return _mm256_and_si256(a, b); }
+    static Vector AndNot(Vector a, Vector b) { return _mm256_andnot_si256(a, b); }
+    static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
+    static Vector Add(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
+    static Vector Sub(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
+    template <int bits>
+    static Vector ShiftLeft(Vector a)
+    {
+        return _mm256_slli_epi16(a, bits);
+    }
+    template <int bits>
+    static Vector ShiftRight(Vector a)
+    {
+        return _mm256_srli_epi16(a, bits);
+    }
+    static Vector MultiplyHigh(Vector a, Vector b) { return _mm256_mulhi_epu16(a, b); }
+    static Vector ByteTable(const uint8_t* table)
+    {
+        return _mm256_broadcastsi128_si256(avx2::LoadHalf(table));
+    }
+    static Vector Shuffle(Vector table, Vector index) { return _mm256_shuffle_epi8(table, index); }
+
+    // Packing works per half: lanes 0 to 7 land in mask bits 0 to 7, lanes
+    // 8 to 15 in bits 16 to 23.
+    static uint32_t LaneBits(Vector lanes)
+    {
+        const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(lanes, _mm256_setzero_si256())));
+        return (bytes & 0xFF) | (bytes >> 8 & 0xFF00);
+    }
+
+    static uint32_t SumLanes(Vector lanes)
+    {
+        const __m128i halves = _mm_add_epi16(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
+        const __m128i pairs = _mm_madd_epi16(halves, _mm_set1_epi16(1));
+        const __m128i quarters = _mm_add_epi32(pairs, _mm_srli_si128(pairs, 8));
+        return uint32_t(_mm_cvtsi128_si32(_mm_add_epi32(quarters, _mm_srli_si128(quarters, 4))));
+    }
+
+    // x | y << 16 in the order the unpacks take the lanes: 0 to 3 and 8 to
+    // 11, 4 to 7 and 12 to 15.
+    struct Positions {
+        __m256i low;
+        __m256i high;
+    };
+
+    static Positions FirstPositions(uint32_t first)
+    {
+        const __m256i firsts = _mm256_set1_epi32(int(first));
+        return {_mm256_add_epi32(firsts, _mm256_setr_epi32(0, 1, 2, 3, 8, 9, 10, 11)),
+                _mm256_add_epi32(firsts, _mm256_setr_epi32(4, 5, 6, 7, 12, 13, 14, 15))};
+    }
+
+    static Positions NextPositions(const Positions& positions)
+    {
+        const __m256i step = _mm256_set1_epi32(count);
+        return {_mm256_add_epi32(positions.low, step), _mm256_add_epi32(positions.high, step)};
+    }
+
+    static void StoreRecords(EdgePixel* records, const Positions& positions, Vector weights, Vector colours)
+    {
+        const __m256i low = _mm256_unpacklo_epi16(weights, colours);
+        const __m256i high = _mm256_unpackhi_epi16(weights, colours);
+        const __m256i first = _mm256_unpacklo_epi32(positions.low, low);
+        const __m256i second = _mm256_unpackhi_epi32(positions.low, low);
+        const __m256i third = _mm256_unpacklo_epi32(positions.high, high);
+        const __m256i fourth = _mm256_unpackhi_epi32(positions.high, high);
+        avx2::Store(records, _mm256_permute2x128_si256(first, second, 0x20));
+        avx2::Store(records + 4, _mm256_permute2x128_si256(third, fourth, 0x20));
+        avx2::Store(records + 8, _mm256_permute2x128_si256(first, second, 0x31));
+        avx2::Store(records + 12, _mm256_permute2x128_si256(third, fourth, 0x31));
+    }
+};
+
+}
+
+extern const EdgeRowKernels avx2EdgeKernels = {CountRow<Avx2Lanes>, PlaceRow<Avx2Lanes>};
+
+#pragma GCC pop_options
