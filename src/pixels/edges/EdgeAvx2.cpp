@@ -17,11 +17,32 @@
 
 namespace {
 
+// Doubleword permutes that move the records kept of four to the front, by
+// which are kept.
+struct QuadPermutes {
+    alignas(32) uint32_t lanes[16][8];
+};
+
+constexpr QuadPermutes quadPermutes = [] {
+    QuadPermutes permutes{};
+    for (uint32_t kept = 0; kept < 16; ++kept) {
+        uint32_t place = 0;
+        for (uint32_t record = 0; record < 4; ++record)
+            if (kept >> record & 1) {
+                permutes.lanes[kept][2 * place] = 2 * record;
+                permutes.lanes[kept][2 * place + 1] = 2 * record + 1;
+                ++place;
+            }
+    }
+    return permutes;
+}();
+
 struct Avx2Lanes {
     using Vector = __m256i;
     static constexpr uint32_t count = 16;
 
     static Vector Load(const uint16_t* pixels) { return avx2::Load(pixels); }
+    static void Store(uint16_t* to, Vector lanes) { avx2::Store(to, lanes); }
     static Vector Broadcast(uint16_t value) { return _mm256_set1_epi16(short(value)); }
     static Vector Zero() { return _mm256_setzero_si256(); }
     static Vector Equal(Vector a, Vector b) { return _mm256_cmpeq_epi16(a, b); }
@@ -29,7 +50,6 @@ struct Avx2Lanes {
     static Vector AndNot(Vector a, Vector b) { return _mm256_andnot_si256(a, b); }
     static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
     static Vector Add(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
-    static Vector Sub(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
     template <int bits>
     static Vector ShiftLeft(Vector a)
     {
@@ -41,10 +61,7 @@ struct Avx2Lanes {
         return _mm256_srli_epi16(a, bits);
     }
     static Vector MultiplyHigh(Vector a, Vector b) { return _mm256_mulhi_epu16(a, b); }
-    static Vector ByteTable(const uint8_t* table)
-    {
-        return _mm256_broadcastsi128_si256(avx2::LoadHalf(table));
-    }
+    static Vector ByteTable(const uint8_t* table) { return _mm256_broadcastsi128_si256(avx2::LoadHalf(table)); }
     static Vector Shuffle(Vector table, Vector index) { return _mm256_shuffle_epi8(table, index); }
 
     // Packing works per half: lanes 0 to 7 land in mask bits 0 to 7, lanes
@@ -55,13 +72,7 @@ struct Avx2Lanes {
         return (bytes & 0xFF) | (bytes >> 8 & 0xFF00);
     }
 
-    static uint32_t SumLanes(Vector lanes)
-    {
-        const __m128i halves = _mm_add_epi16(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
-        const __m128i pairs = _mm_madd_epi16(halves, _mm_set1_epi16(1));
-        const __m128i quarters = _mm_add_epi32(pairs, _mm_srli_si128(pairs, 8));
-        return uint32_t(_mm_cvtsi128_si32(_mm_add_epi32(quarters, _mm_srli_si128(quarters, 4))));
-    }
+    static uint32_t CountBits(uint32_t bits) { return uint32_t(__builtin_popcount(bits)); }
 
     // x | y << 16 in the order the unpacks take the lanes: 0 to 3 and 8 to
     // 11, 4 to 7 and 12 to 15.
@@ -83,7 +94,12 @@ struct Avx2Lanes {
         return {_mm256_add_epi32(positions.low, step), _mm256_add_epi32(positions.high, step)};
     }
 
-    static void StoreRecords(EdgePixel* records, const Positions& positions, Vector weights, Vector colours)
+    // The records of lanes 4i to 4i + 3 in vector i.
+    struct Records {
+        __m256i quads[4];
+    };
+
+    static Records MakeRecords(const Positions& positions, Vector weights, Vector colours)
     {
         const __m256i low = _mm256_unpacklo_epi16(weights, colours);
         const __m256i high = _mm256_unpackhi_epi16(weights, colours);
@@ -91,10 +107,27 @@ struct Avx2Lanes {
         const __m256i second = _mm256_unpackhi_epi32(positions.low, low);
         const __m256i third = _mm256_unpacklo_epi32(positions.high, high);
         const __m256i fourth = _mm256_unpackhi_epi32(positions.high, high);
-        avx2::Store(records, _mm256_permute2x128_si256(first, second, 0x20));
-        avx2::Store(records + 4, _mm256_permute2x128_si256(third, fourth, 0x20));
-        avx2::Store(records + 8, _mm256_permute2x128_si256(first, second, 0x31));
-        avx2::Store(records + 12, _mm256_permute2x128_si256(third, fourth, 0x31));
+        return {{_mm256_permute2x128_si256(first, second, 0x20), _mm256_permute2x128_si256(third, fourth, 0x20),
+                 _mm256_permute2x128_si256(first, second, 0x31), _mm256_permute2x128_si256(third, fourth, 0x31)}};
+    }
+
+    static void StoreRecords(EdgePixel* records, const Positions& positions, Vector weights, Vector colours)
+    {
+        const Records made = MakeRecords(positions, weights, colours);
+        for (uint32_t quad = 0; quad < 4; ++quad)
+            avx2::Store(records + 4 * quad, made.quads[quad]);
+    }
+
+    static EdgePixel* StoreEdgeRecords(EdgePixel* out, const Positions& positions, Vector weights, Vector colours,
+                                       uint32_t bits)
+    {
+        const Records made = MakeRecords(positions, weights, colours);
+        for (uint32_t quad = 0; quad < 4; ++quad) {
+            const uint32_t kept = bits >> (4 * quad) & 15;
+            avx2::Store(out, _mm256_permutevar8x32_epi32(made.quads[quad], avx2::Load(quadPermutes.lanes[kept])));
+            out += __builtin_popcount(kept);
+        }
+        return out;
     }
 };
 

@@ -6,25 +6,49 @@
 #include "pixels/edges/EdgeSmoothing.h"
 
 // The vector row loops behind BuildEdgeList. Each works one row of the
-// sprite a vector of 16-bit lanes at a time: for every pixel at once it finds
-// which of its eight neighbours show, their weight total, the three channel
-// sums and the mean colour, then stores the records of the row's edge pixels
-// only. The rows they read are copies with key pixels on either side, so that
-// no load needs a test for the sprite's edge: a key neighbour counts as one
-// that is not there.
+// sprite a vector of 16-bit lanes at a time, for every pixel at once. A first
+// loop sums what each column of three pixels gives the pixels beside it and
+// the one between its others: the three channel sums of those that show,
+// weighted, and their weight total. A second adds the sums of each pixel's
+// three columns, divides them by the total into the mean colour and stores
+// the records of the row's edge pixels only. Rows off the sprite, and pixels
+// past its last column, are the key, so that no load needs a test for the
+// sprite's edge: a key neighbour counts as one that is not there.
 
 // Rows above, at and below the one listed, each pointing at its first
-// pixel; a row off the sprite is all key. Each may be read from one pixel
-// before its first to edgeRowOverrun pixels past its last.
+// pixel; a row off the sprite is all key. The loops read them a whole vector
+// at a time from the row's first pixel on: up to `tailStart` from the rows
+// themselves, from there on from the tails, copies of each row's pixels from
+// tailStart followed by key pixels, edgeTailPixels in all.
+//
+// `sums` points at the first of the loops' own rows of column sums,
+// `sumStride` lanes apart, each 0 from edgeSumLead lanes before its first
+// lane, and everywhere past the row's last vector, as a column of key pixels
+// sums; the loops store only over the vectors of the row. There are
+// edgeSumRows of them.
 struct EdgeRows {
     const uint16_t* above;
     const uint16_t* row;
     const uint16_t* below;
+    const uint16_t* aboveTail;
+    const uint16_t* rowTail;
+    const uint16_t* belowTail;
+    uint32_t tailStart;
+    uint16_t* sums;
+    ptrdiff_t sumStride;
 };
 
-// The widest vector has 32 lanes; its last load of a row reaches that far
-// past the row.
-constexpr uint32_t edgeRowOverrun = 32;
+// The widest vector has 32 lanes, and each level's vectors start at
+// multiples of its own width: tailStart, a multiple of 32, leaves fewer than
+// 32 pixels to the tails, which a vector from each vector start there reads
+// to the end of.
+constexpr uint32_t edgeLanesMost = 32;
+constexpr uint32_t edgeTailPixels = edgeLanesMost;
+constexpr uint32_t edgeSumLead = edgeLanesMost;
+
+// Red, green and blue of what a column gives the pixels beside it, then of
+// what it gives the one between its others.
+constexpr uint32_t edgeSumRows = 6;
 
 struct EdgeRowKernels {
     // The number of edge pixels of a row of `width` pixels.
@@ -32,8 +56,7 @@ struct EdgeRowKernels {
     // Stores the records of the row's edge pixels, left to right, from `out`
     // on and returns the place after the last; nothing is stored at `end` or
     // past it, which the list's own records never reach.
-    EdgePixel* (*place)(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y,
-                        uint16_t key);
+    EdgePixel* (*place)(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y, uint16_t key);
 };
 
 extern const EdgeRowKernels ssse3EdgeKernels;

@@ -2,38 +2,39 @@
 
 // The row loops of the 16-byte and 32-byte levels, written once over a set of
 // lane operations (Lanes below) that each level defines where its target
-// pragma is in force. Include this only inside such a region, after
-// EdgeKernels.h and <cstring>: everything here is made there, for that level,
-// and inlines into its loops.
+// pragma is in force, and what the 64-byte ones share with them. Include this
+// only inside such a region, after EdgeKernels.h and <cstring>: everything
+// here is made there, for that level, and inlines into its loops, which a
+// function from outside the region may not on the 32-bit build.
 
 namespace {
 
-// Lanes supplies, for vectors of Lanes::count 16-bit lanes:
-//   Vector, Load, Broadcast, Zero, Equal, And, AndNot (~a & b), Or, Add, Sub,
-//   ShiftLeft<n>, ShiftRight<n>, MultiplyHigh (unsigned), Shuffle (bytes of a
-//   16-entry table by index bytes, a top bit giving 0), ByteTable (16 bytes
-//   for Shuffle), LaneBits (bit i for an all-ones lane i), SumLanes;
-//   Positions, FirstPositions(x | y << 16), NextPositions, and
-//   StoreRecords(records, positions, weights, colours), which stores the
-//   records of all lanes in lane order.
+// The pixels of the three rows from the vector at `x` on.
+struct EdgeColumns {
+    const uint16_t* above;
+    const uint16_t* row;
+    const uint16_t* below;
+};
 
-// Lanes of an all-ones lane for each pixel of a whole vector that is a key
-// pixel with a neighbour showing. Each pointer is at the pixel left of the
-// vector's first, in its row.
-template <typename Lanes>
-typename Lanes::Vector EdgeLanes(const uint16_t* above, const uint16_t* row, const uint16_t* below,
-                                 typename Lanes::Vector keys)
+EdgeColumns ColumnsAt(const EdgeRows& rows, uint32_t x)
 {
-    using L = Lanes;
-    const auto isKey = [keys](const uint16_t* pixels) { return L::Equal(L::Load(pixels), keys); };
-    const auto columnKey = [&](uint32_t column) {
-        return L::And(L::And(isKey(above + column), isKey(below + column)), isKey(row + column));
-    };
-    // The row's own pixel is its own column's middle; it is a key pixel
-    // anyway where it counts.
-    const typename L::Vector allKey = L::And(L::And(columnKey(0), columnKey(1)), columnKey(2));
-    return L::AndNot(allKey, isKey(row + 1));
+    if (x < rows.tailStart)
+        return {rows.above + x, rows.row + x, rows.below + x};
+    const uint32_t inTail = x - rows.tailStart;
+    return {rows.aboveTail + inTail, rows.rowTail + inTail, rows.belowTail + inTail};
 }
+
+// Lanes supplies, for vectors of Lanes::count 16-bit lanes:
+//   Vector, Load, Store, Broadcast, Zero, Equal, And, AndNot (~a & b), Or,
+//   Add, ShiftLeft<n>, ShiftRight<n>, MultiplyHigh (unsigned), Shuffle (bytes
+//   of a 16-entry table by index bytes, a top bit giving 0), ByteTable (16
+//   bytes for Shuffle), LaneBits (bit i for an all-ones lane i), CountBits;
+//   Positions, FirstPositions(x | y << 16), NextPositions;
+//   StoreRecords(records, positions, weights, colours), which stores the
+//   records of all lanes in lane order; and StoreEdgeRecords(out, positions,
+//   weights, colours, bits), which stores those of the lanes in `bits`
+//   packed from `out` on, and returns the place after them, storing over
+//   no more records from `out` on than there are lanes.
 
 // The lanes of the first `inRow` pixels, all of them from a whole vector on.
 template <typename Lanes>
@@ -42,76 +43,103 @@ uint32_t LanesInRow(uint32_t inRow)
     return inRow >= Lanes::count ? (uint32_t(1) << Lanes::count) - 1 : (uint32_t(1) << inRow) - 1;
 }
 
+// Lanes of the vector at `columns` whose column of three pixels shows one.
+template <typename Lanes>
+uint32_t ShownColumns(const EdgeColumns& columns, typename Lanes::Vector keys)
+{
+    using L = Lanes;
+    const typename L::Vector allKey = L::And(
+        L::And(L::Equal(L::Load(columns.above), keys), L::Equal(L::Load(columns.below), keys)),
+        L::Equal(L::Load(columns.row), keys));
+    return ~L::LaneBits(allKey) & LanesInRow<L>(L::count);
+}
+
+// A key pixel is an edge pixel where its own column or one beside it shows a
+// pixel; its own can show one only above or below it. The columns of a vector
+// are one mask; those beside its first and last come from the masks of the
+// vectors before and after it.
 template <typename Lanes>
 uint32_t CountRow(const EdgeRows& rows, uint32_t width, uint16_t key)
 {
     using L = Lanes;
     const typename L::Vector keys = L::Broadcast(key);
-    typename L::Vector counts = L::Zero();
-    const uint16_t* above = rows.above - 1;
-    const uint16_t* row = rows.row - 1;
-    const uint16_t* below = rows.below - 1;
-    uint32_t left = width;
-    for (; left >= L::count; left -= L::count, above += L::count, row += L::count, below += L::count)
-        counts = L::Sub(counts, EdgeLanes<L>(above, row, below, keys));
-    uint32_t last = 0;
-    if (left)
-        last = uint32_t(__builtin_popcount(L::LaneBits(EdgeLanes<L>(above, row, below, keys)) & LanesInRow<L>(left)));
-    return L::SumLanes(counts) + last;
+    uint32_t count = 0;
+    uint32_t before = 0;
+    uint32_t shown = ShownColumns<L>(ColumnsAt(rows, 0), keys);
+    for (uint32_t x = 0; x < width; x += L::count) {
+        const uint32_t after = width - x > L::count ? ShownColumns<L>(ColumnsAt(rows, x + L::count), keys) : 0;
+        const uint32_t near = shown | shown << 1 | shown >> 1 | before >> (L::count - 1) | after << (L::count - 1);
+        const uint32_t keyPixels = L::LaneBits(L::Equal(L::Load(ColumnsAt(rows, x).row), keys));
+        count += L::CountBits(keyPixels & near & LanesInRow<L>(width - x));
+        before = shown;
+        shown = after;
+    }
+    return count;
 }
 
-// Adds a neighbour that counts `weight` times to the weight total and the
-// channel sums. A key neighbour adds nothing to the sums and takes one off the
-// total, which starts from all weights counted.
+// Stores, for each column of the row, the channel sums of what it gives the
+// pixels beside it (its pixels above and below once, its own twice) and the
+// pixel between its others (those twice), of the pixels that show. Beside
+// green, in place from bit 5, lies their weight total, at most 12, in the
+// five bits below it. A key pixel, all ones, is minus one; each pixel adds one
+// more, four in all for either sum.
 template <typename Lanes>
-struct NeighbourSums {
-    using Vector = typename Lanes::Vector;
-
-    // Written out, not defaulted: an implicit constructor would be made
-    // without the target pragma.
-    NeighbourSums() : keyCount(Lanes::Zero()), red(Lanes::Zero()), green(Lanes::Zero()), blue(Lanes::Zero()) {}
-
-    void Add(Vector pixel, Vector keys, Vector greens, Vector blues)
-    {
-        using L = Lanes;
-        const Vector key = L::Equal(pixel, keys);
-        keyCount = L::Add(keyCount, key);
-        const Vector shown = L::AndNot(key, pixel);
-        red = L::Add(red, L::template ShiftRight<11>(shown));
-        green = L::Add(green, L::And(shown, greens));
-        blue = L::Add(blue, L::And(shown, blues));
-    }
-
-    void Double()
-    {
-        keyCount = Lanes::Add(keyCount, keyCount);
-        red = Lanes::Add(red, red);
-        green = Lanes::Add(green, green);
-        blue = Lanes::Add(blue, blue);
-    }
-
-    // Minus the weights of the key neighbours.
-    Vector keyCount;
-    Vector red;
-    // Green in place, bits 5 to 15.
-    Vector green;
-    Vector blue;
-};
-
-// Stores the records of the lanes in `bits` from `out` on. Where the list
-// has room for a whole vector of them, every lane's record is stored and the
-// place moves on past those of edge pixels only, so that no branch depends on
-// where the edges lie.
-template <typename Lanes>
-EdgePixel* EmitRecords(EdgePixel* out, EdgePixel* end, const EdgePixel* records, uint32_t bits)
+void SumColumns(const EdgeRows& rows, uint32_t width, typename Lanes::Vector keys)
 {
-    if (end - out >= ptrdiff_t(Lanes::count)) {
-        for (uint32_t lane = 0; lane < Lanes::count; ++lane) {
-            std::memcpy(out, records + lane, sizeof(EdgePixel));
-            out += bits >> lane & 1;
-        }
-        return out;
+    using L = Lanes;
+    using Vector = typename L::Vector;
+    const Vector greens = L::Broadcast(0x07E0);
+    const Vector blues = L::Broadcast(0x001F);
+    const Vector fours = L::Broadcast(4);
+    uint16_t* sums = rows.sums;
+    const ptrdiff_t stride = rows.sumStride;
+    for (uint32_t x = 0; x < width; x += L::count, sums += L::count) {
+        const EdgeColumns columns = ColumnsAt(rows, x);
+        const Vector abovePixels = L::Load(columns.above);
+        const Vector belowPixels = L::Load(columns.below);
+        const Vector rowPixels = L::Load(columns.row);
+        const Vector aboveKey = L::Equal(abovePixels, keys);
+        const Vector belowKey = L::Equal(belowPixels, keys);
+        const Vector rowKey = L::Equal(rowPixels, keys);
+        const Vector aboveShown = L::AndNot(aboveKey, abovePixels);
+        const Vector belowShown = L::AndNot(belowKey, belowPixels);
+        const Vector rowShown = L::AndNot(rowKey, rowPixels);
+        const Vector red = L::Add(L::template ShiftRight<11>(aboveShown), L::template ShiftRight<11>(belowShown));
+        const Vector green = L::Add(L::Add(L::Add(L::And(aboveShown, greens), L::And(belowShown, greens)), aboveKey),
+                                    belowKey);
+        const Vector blue = L::Add(L::And(aboveShown, blues), L::And(belowShown, blues));
+        const Vector rowRed = L::template ShiftRight<11>(rowShown);
+        const Vector rowGreen = L::Add(L::And(rowShown, greens), rowKey);
+        const Vector rowBlue = L::And(rowShown, blues);
+        L::Store(sums, L::Add(red, L::Add(rowRed, rowRed)));
+        L::Store(sums + stride, L::Add(L::Add(green, fours), L::Add(rowGreen, rowGreen)));
+        L::Store(sums + 2 * stride, L::Add(blue, L::Add(rowBlue, rowBlue)));
+        L::Store(sums + 3 * stride, L::Add(red, red));
+        L::Store(sums + 4 * stride, L::Add(L::Add(green, fours), green));
+        L::Store(sums + 5 * stride, L::Add(blue, blue));
     }
+}
+
+// The sum of a pixel's three columns: those beside it at x - 1 and x + 1 and
+// its own.
+template <typename Lanes>
+typename Lanes::Vector ThreeColumns(const uint16_t* beside, const uint16_t* between)
+{
+    using L = Lanes;
+    return L::Add(L::Add(L::Load(beside - 1), L::Load(beside + 1)), L::Load(between));
+}
+
+// Stores the records of the lanes in `bits` from `out` on: packed by the
+// level where the list has room for a whole vector of them, else one by one
+// through a copy of all lanes.
+template <typename Lanes>
+EdgePixel* EmitRecords(EdgePixel* out, EdgePixel* end, const typename Lanes::Positions& positions,
+                       typename Lanes::Vector weights, typename Lanes::Vector colours, uint32_t bits)
+{
+    if (end - out >= ptrdiff_t(Lanes::count))
+        return Lanes::StoreEdgeRecords(out, positions, weights, colours, bits);
+    alignas(32) EdgePixel records[Lanes::count];
+    Lanes::StoreRecords(records, positions, weights, colours);
     for (; bits; bits &= bits - 1)
         std::memcpy(out++, records + __builtin_ctz(bits), sizeof(EdgePixel));
     return out;
@@ -123,45 +151,36 @@ EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32
     using L = Lanes;
     using Vector = typename L::Vector;
     const Vector keys = L::Broadcast(key);
-    const Vector greens = L::Broadcast(0x07E0);
-    const Vector blues = L::Broadcast(0x001F);
-    const Vector allWeights = L::Broadcast(uint16_t(largestWeightTotal));
+    SumColumns<L>(rows, width, keys);
+    const Vector totals = L::Broadcast(0x000F);
     const Vector topBits = L::Broadcast(0x8000);
     typename L::Positions positions = L::FirstPositions(y << 16);
-    const uint16_t* above = rows.above - 1;
-    const uint16_t* row = rows.row - 1;
-    const uint16_t* below = rows.below - 1;
-    for (uint32_t x = 0; x < width;
-         x += L::count, above += L::count, row += L::count, below += L::count, positions = L::NextPositions(positions)) {
-        const uint32_t bits = L::LaneBits(EdgeLanes<L>(above, row, below, keys)) & LanesInRow<L>(width - x);
+    const uint16_t* sums = rows.sums;
+    const ptrdiff_t stride = rows.sumStride;
+    for (uint32_t x = 0; x < width; x += L::count, sums += L::count, positions = L::NextPositions(positions)) {
+        const Vector green = ThreeColumns<L>(sums + stride, sums + 4 * stride);
+        const Vector total = L::And(green, totals);
+        const Vector edges = L::AndNot(L::Equal(total, L::Zero()), L::Equal(L::Load(ColumnsAt(rows, x).row), keys));
+        const uint32_t bits = L::LaneBits(edges) & LanesInRow<L>(width - x);
         if (!bits)
             continue;
-        // The four neighbours beside the pixel weigh twice the diagonal ones.
-        NeighbourSums<L> sums;
-        sums.Add(L::Load(above + 1), keys, greens, blues);
-        sums.Add(L::Load(row), keys, greens, blues);
-        sums.Add(L::Load(row + 2), keys, greens, blues);
-        sums.Add(L::Load(below + 1), keys, greens, blues);
-        sums.Double();
-        sums.Add(L::Load(above), keys, greens, blues);
-        sums.Add(L::Load(above + 2), keys, greens, blues);
-        sums.Add(L::Load(below), keys, greens, blues);
-        sums.Add(L::Load(below + 2), keys, greens, blues);
         // The total indexes the tables in the low byte; the top bit of the
         // high byte gives it 0.
-        const Vector index = L::Or(L::Add(sums.keyCount, allWeights), topBits);
-        const Vector reciprocals =
-            L::Or(L::Shuffle(L::ByteTable(edgeTables.reciprocalLowBytes), index),
-                  L::template ShiftLeft<8>(L::Shuffle(L::ByteTable(edgeTables.reciprocalHighBytes), index)));
+        const Vector index = L::Or(total, topBits);
+        const Vector reciprocals = L::Or(
+            L::Shuffle(L::ByteTable(edgeTables.reciprocalLowBytes), index),
+            L::template ShiftLeft<8>(L::Shuffle(L::ByteTable(edgeTables.reciprocalHighBytes), index)));
         const Vector weights = L::Shuffle(L::ByteTable(edgeTables.weightBytes), index);
-        const Vector red = L::MultiplyHigh(L::template ShiftLeft<1>(sums.red), reciprocals);
-        const Vector green = L::MultiplyHigh(L::template ShiftRight<4>(sums.green), reciprocals);
-        const Vector blue = L::MultiplyHigh(L::template ShiftLeft<1>(sums.blue), reciprocals);
-        const Vector colours =
-            L::Or(L::Or(L::template ShiftLeft<11>(red), L::template ShiftLeft<5>(green)), blue);
-        alignas(32) EdgePixel records[L::count];
-        L::StoreRecords(records, positions, weights, colours);
-        out = EmitRecords<L>(out, end, records, bits);
+        // Twice each sum; the total, below 16, leaves bit 0 of twice green's.
+        const Vector red = L::MultiplyHigh(L::template ShiftLeft<1>(ThreeColumns<L>(sums, sums + 3 * stride)),
+                                           reciprocals);
+        const Vector blue = L::MultiplyHigh(
+            L::template ShiftLeft<1>(ThreeColumns<L>(sums + 2 * stride, sums + 5 * stride)), reciprocals);
+        const Vector colours = L::Or(
+            L::Or(L::template ShiftLeft<11>(red),
+                  L::template ShiftLeft<5>(L::MultiplyHigh(L::template ShiftRight<4>(green), reciprocals))),
+            blue);
+        out = EmitRecords<L>(out, end, positions, weights, colours, bits);
     }
     return out;
 }

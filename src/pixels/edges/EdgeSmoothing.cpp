@@ -1,5 +1,6 @@
 #include "pixels/edges/EdgeSmoothing.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -304,6 +305,11 @@ uint32_t MixChannel(uint32_t destination, uint32_t colour, uint32_t destinationS
 // 16-bit lane.
 constexpr uint32_t largestSide = 0xFFFF;
 
+// At most this many records go to memory of their own before the list's size
+// is known: 256 KB, which a heap takes from memory it keeps rather than from
+// pages mapped afresh for each list.
+constexpr size_t recordsFirst = 32768;
+
 // The vector row loops of each blit level; the portable scan above for those
 // without byte shuffles.
 const EdgeRowKernels* SelectedEdgeKernels()
@@ -313,75 +319,123 @@ const EdgeRowKernels* SelectedEdgeKernels()
     return levels[size_t(SelectedBlitKernels())];
 }
 
-// Three rows of the sheet at a time, copied in turn into three of four rows
-// between key pixels; the fourth is all key, standing for the rows above the
-// first and below the last. Each row's first pixel lies on a 64-byte
-// boundary, so that the loads of the pixels themselves are aligned.
-class PaddedRows {
+// The rows of the sheet three at a time, as the row loops read them: the
+// sheet's own rows up to the last multiple of edgeLanesMost pixels, the rest
+// of each copied in turn into three of four tails of key pixels. A row of key
+// pixels and the fourth tail stand for the rows above the first and below the
+// last. The loops' rows of sums lie after them.
+class RowSource {
 public:
-    explicit PaddedRows(const EdgeScan& scan)
-        : scan_(scan), stride_((leading + scan.Width() + edgeRowOverrun + leading - 1) / leading * leading),
-          memory_(new(std::nothrow) uint16_t[4 * stride_ + leading])
+    explicit RowSource(const EdgeScan& scan)
+        : scan_(scan), tailStart_(scan.Width() / edgeLanesMost * edgeLanesMost),
+          sumStride_(RoundUp(edgeSumLead + scan.Width() + 3 * edgeLanesMost)),
+          memory_(new(std::nothrow) uint16_t[Total()])
     {
         if (!memory_)
             return;
-        // The places start on a 64-byte boundary.
         const uintptr_t address = reinterpret_cast<uintptr_t>(memory_.get());
-        first_ = memory_.get() + (0 - address) % 64 / sizeof(uint16_t) + leading;
-        std::fill_n(first_ - leading, 4 * stride_, scan.Key());
+        keyRow_ = memory_.get() + (0 - address) % vectorBytes / sizeof(uint16_t);
+        tails_ = keyRow_ + tailStart_;
+        sums_ = tails_ + tails * edgeTailPixels + edgeSumLead;
+        std::fill(keyRow_, sums_ - edgeSumLead, scan.Key());
+        std::fill_n(sums_ - edgeSumLead, edgeSumRows * sumStride_, 0);
     }
 
     bool Failed() const { return !memory_; }
 
-    // Calls visit(rows, y) for each row y of the sheet, top to bottom.
+    // Calls visit(rows, y) for each row y of the sheet from `first` on, top
+    // to bottom.
     template <typename Visit>
-    void ForEach(Visit&& visit)
+    void ForEach(uint32_t first, Visit&& visit)
     {
-        const uint16_t* const keyRow = Place(3);
-        Copy(0, 0);
-        EdgeRows rows = {keyRow, Place(0), keyRow};
-        for (uint32_t y = 0, below = 1; y < scan_.Height(); ++y, below = below == 2 ? 0 : below + 1) {
-            rows.below = y + 1 < scan_.Height() ? Copy(below, y + 1) : keyRow;
+        const uint16_t* const keyTail = Tail(3);
+        EdgeRows rows = {keyRow_, scan_.Row(first), keyRow_, keyTail, CopyTail(1, first), keyTail, tailStart_,
+                         sums_,   ptrdiff_t(sumStride_)};
+        if (first > 0) {
+            rows.above = scan_.Row(first - 1);
+            rows.aboveTail = CopyTail(0, first - 1);
+        }
+        for (uint32_t y = first, below = 2; y < scan_.Height(); ++y, below = below == 2 ? 0 : below + 1) {
+            const bool last = y + 1 == scan_.Height();
+            rows.below = last ? keyRow_ : scan_.Row(y + 1);
+            rows.belowTail = last ? keyTail : CopyTail(below, y + 1);
             visit(rows, y);
             rows.above = rows.row;
+            rows.aboveTail = rows.rowTail;
             rows.row = rows.below;
+            rows.rowTail = rows.belowTail;
         }
     }
 
 private:
-    static constexpr uint32_t leading = edgeRowOverrun;
+    static constexpr uint32_t tails = 4;
+    static constexpr size_t vectorBytes = edgeLanesMost * sizeof(uint16_t);
 
-    uint16_t* Place(uint32_t place) const { return first_ + ptrdiff_t(place) * stride_; }
+    static size_t RoundUp(size_t pixels) { return (pixels + edgeLanesMost - 1) / edgeLanesMost * edgeLanesMost; }
 
-    const uint16_t* Copy(uint32_t place, uint32_t y) const
+    // Room to align the key row to a whole vector, then everything.
+    size_t Total() const
     {
-        std::memcpy(Place(place), scan_.Row(y), scan_.Width() * sizeof(uint16_t));
-        return Place(place);
+        return edgeLanesMost + tailStart_ + tails * edgeTailPixels + edgeSumRows * sumStride_;
+    }
+
+    uint16_t* Tail(uint32_t tail) const { return tails_ + tail * edgeTailPixels; }
+
+    const uint16_t* CopyTail(uint32_t tail, uint32_t y) const
+    {
+        std::memcpy(Tail(tail), scan_.Row(y) + tailStart_, (scan_.Width() - tailStart_) * sizeof(uint16_t));
+        return Tail(tail);
     }
 
     const EdgeScan& scan_;
-    size_t stride_;
+    uint32_t tailStart_;
+    size_t sumStride_;
     std::unique_ptr<uint16_t[]> memory_;
-    uint16_t* first_ = nullptr;
+    uint16_t* keyRow_ = nullptr;
+    uint16_t* tails_ = nullptr;
+    uint16_t* sums_ = nullptr;
 };
 
+// The records go to memory of their own first, as long as it has room for
+// all of a row's; the rows after that are only counted. The list is then made
+// at its size, those records copied into it and the counted rows listed after
+// them: most sprites take one pass over their pixels. Without memory for the
+// records first, every row is counted first.
 uint32_t BuildWithKernels(const EdgeScan& scan, const EdgeRowKernels& kernels, EdgePixel** list)
 {
-    PaddedRows rows(scan);
+    RowSource rows(scan);
     if (rows.Failed())
         return 0;
-    uint32_t count = 0;
-    rows.ForEach([&](const EdgeRows& three, uint32_t) { count += kernels.count(three, scan.Width(), scan.Key()); });
+    const uint32_t width = scan.Width();
+    const size_t firstRoom = std::min(size_t(width) * scan.Height(), recordsFirst);
+    const std::unique_ptr<EdgePixel[]> first(new (std::nothrow) EdgePixel[firstRoom]);
+    EdgePixel* const firstEnd = first ? first.get() + firstRoom : nullptr;
+    EdgePixel* out = first.get();
+    uint32_t counted = 0, firstCounted = scan.Height();
+    rows.ForEach(0, [&](const EdgeRows& three, uint32_t y) {
+        if (firstCounted == scan.Height() && firstEnd - out >= ptrdiff_t(width)) {
+            out = kernels.place(out, firstEnd, three, width, y, scan.Key());
+            return;
+        }
+        firstCounted = std::min(firstCounted, y);
+        counted += kernels.count(three, width, scan.Key());
+    });
+    const uint32_t listedFirst = uint32_t(out - first.get());
+    const uint32_t count = listedFirst + counted;
     if (count == 0)
         return 0;
     EdgePixel* records = new (std::nothrow) EdgePixel[count];
     if (!records)
         return 0;
-    EdgePixel* out = records;
-    EdgePixel* const end = records + count;
-    rows.ForEach([&](const EdgeRows& three, uint32_t y) {
-        out = kernels.place(out, end, three, scan.Width(), y, scan.Key());
-    });
+    if (listedFirst)
+        std::memcpy(records, first.get(), listedFirst * sizeof(EdgePixel));
+    if (counted) {
+        out = records + listedFirst;
+        EdgePixel* const end = records + count;
+        rows.ForEach(firstCounted, [&](const EdgeRows& three, uint32_t y) {
+            out = kernels.place(out, end, three, width, y, scan.Key());
+        });
+    }
     *list = records;
     return count;
 }
