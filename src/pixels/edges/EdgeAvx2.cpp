@@ -61,8 +61,6 @@ struct Avx2Lanes {
         return _mm256_srli_epi16(a, bits);
     }
     static Vector MultiplyHigh(Vector a, Vector b) { return _mm256_mulhi_epu16(a, b); }
-    static Vector ByteTable(const uint8_t* table) { return _mm256_broadcastsi128_si256(avx2::LoadHalf(table)); }
-    static Vector Shuffle(Vector table, Vector index) { return _mm256_shuffle_epi8(table, index); }
 
     // Packing works per half: lanes 0 to 7 land in mask bits 0 to 7, lanes
     // 8 to 15 in bits 16 to 23.
@@ -73,6 +71,25 @@ struct Avx2Lanes {
     }
 
     static uint32_t CountBits(uint32_t bits) { return uint32_t(__builtin_popcount(bits)); }
+
+    struct Divisors {
+        Vector reciprocals;
+        Vector weights;
+    };
+
+    // A 16-entry table in each half.
+    static __m256i Table(const uint8_t* bytes) { return _mm256_broadcastsi128_si256(avx2::LoadHalf(bytes)); }
+
+    // The total indexes the tables in the low byte; the top bit of the high
+    // byte gives it 0.
+    static Divisors LookUp(Vector totals)
+    {
+        const __m256i index = _mm256_or_si256(totals, _mm256_set1_epi16(short(0x8000)));
+        const __m256i low = _mm256_shuffle_epi8(Table(edgeTables.reciprocalLowBytes), index);
+        const __m256i high = _mm256_shuffle_epi8(Table(edgeTables.reciprocalHighBytes), index);
+        return {_mm256_or_si256(low, _mm256_slli_epi16(high, 8)),
+                _mm256_shuffle_epi8(Table(edgeTables.weightBytes), index)};
+    }
 
     // x | y << 16 in the order the unpacks take the lanes: 0 to 3 and 8 to
     // 11, 4 to 7 and 12 to 15.
@@ -131,8 +148,18 @@ struct Avx2Lanes {
     }
 };
 
+uint32_t CountRowAvx2(const EdgeRows& rows, uint32_t width, uint16_t key)
+{
+    return CountRow<Avx2Lanes>(rows, width, key);
 }
 
-extern const EdgeRowKernels avx2EdgeKernels = {CountRow<Avx2Lanes>, PlaceRow<Avx2Lanes>};
+EdgePixel* PlaceRowAvx2(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y, uint16_t key)
+{
+    return PlaceRow<Avx2Lanes>(out, end, rows, width, y, key);
+}
+
+}
+
+extern const EdgeRowKernels avx2EdgeKernels = {CountRowAvx2, PlaceRowAvx2};
 
 #pragma GCC pop_options

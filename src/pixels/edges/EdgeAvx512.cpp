@@ -83,7 +83,7 @@ uint32_t ShownColumnLanes(const EdgeColumns& columns, __m512i keys)
 
 // As on the other levels: a key pixel is an edge pixel where its own column
 // or one beside it shows a pixel.
-uint32_t CountRow(const EdgeRows& rows, uint32_t width, uint16_t key)
+uint32_t CountRowAvx512(const EdgeRows& rows, uint32_t width, uint16_t key)
 {
     const __m512i keys = _mm512_set1_epi16(short(key));
     uint32_t count = 0;
@@ -188,7 +188,8 @@ EdgePixel* EmitChunk(EdgePixel* out, __m512i firstPosition, __m512i weights, __m
     return out;
 }
 
-EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y, uint16_t key)
+EdgePixel* PlaceRowAvx512(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y,
+                          uint16_t key)
 {
     const __m512i keys = _mm512_set1_epi16(short(key));
     SumColumns(rows, width, keys);
@@ -223,6 +224,6 @@ EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32
 
 }
 
-extern const EdgeRowKernels avx512EdgeKernels = {CountRow, PlaceRow};
+extern const EdgeRowKernels avx512EdgeKernels = {CountRowAvx512, PlaceRowAvx512};
 
 #pragma GCC pop_options

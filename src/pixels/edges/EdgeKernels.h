@@ -59,6 +59,7 @@ struct EdgeRowKernels {
     EdgePixel* (*place)(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y, uint16_t key);
 };
 
+extern const EdgeRowKernels sse2EdgeKernels;
 extern const EdgeRowKernels ssse3EdgeKernels;
 extern const EdgeRowKernels avx2EdgeKernels;
 extern const EdgeRowKernels avx512EdgeKernels;
@@ -72,7 +73,7 @@ static_assert(sizeof(EdgePixel) == 8 && offsetof(EdgePixel, y) == 2 && offsetof(
 // What the loops look up by a pixel's weight total n (0 to 12; 0 for a pixel
 // with no neighbour showing, which is no edge pixel): ceil(32768 / n), which
 // fits a 16-bit lane even for n = 1, and the blend weight. Whole for 16-bit
-// lanes on one level, in bytes for byte shuffles of 16 entries on the others.
+// lanes, in bytes for byte shuffles of 16 entries.
 struct EdgeTables {
     alignas(64) uint16_t reciprocals[32];
     alignas(64) uint16_t weights[32];

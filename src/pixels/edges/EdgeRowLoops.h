@@ -3,9 +3,13 @@
 // The row loops of the 16-byte and 32-byte levels, written once over a set of
 // lane operations (Lanes below) that each level defines where its target
 // pragma is in force, and what the 64-byte ones share with them. Include this
-// only inside such a region, after EdgeKernels.h and <cstring>: everything
-// here is made there, for that level, and inlines into its loops, which a
-// function from outside the region may not on the 32-bit build.
+// inside the first such region of a file, after EdgeKernels.h and <cstring>.
+// Everything here is always inlined into the entry points that each level
+// defines in its own region, so that its lane operations inline there too; a
+// function from outside the regions may not be inlined into them at all on
+// the 32-bit build.
+
+#define EDGE_LOOP [[gnu::always_inline]] inline
 
 namespace {
 
@@ -16,7 +20,7 @@ struct EdgeColumns {
     const uint16_t* below;
 };
 
-EdgeColumns ColumnsAt(const EdgeRows& rows, uint32_t x)
+EDGE_LOOP EdgeColumns ColumnsAt(const EdgeRows& rows, uint32_t x)
 {
     if (x < rows.tailStart)
         return {rows.above + x, rows.row + x, rows.below + x};
@@ -26,9 +30,9 @@ EdgeColumns ColumnsAt(const EdgeRows& rows, uint32_t x)
 
 // Lanes supplies, for vectors of Lanes::count 16-bit lanes:
 //   Vector, Load, Store, Broadcast, Zero, Equal, And, AndNot (~a & b), Or,
-//   Add, ShiftLeft<n>, ShiftRight<n>, MultiplyHigh (unsigned), Shuffle (bytes
-//   of a 16-entry table by index bytes, a top bit giving 0), ByteTable (16
-//   bytes for Shuffle), LaneBits (bit i for an all-ones lane i), CountBits;
+//   Add, ShiftLeft<n>, ShiftRight<n>, MultiplyHigh (unsigned), LaneBits (bit
+//   i for an all-ones lane i), CountBits; LookUp(totals), the reciprocals and
+//   blend weights of the weight totals (EdgeTables);
 //   Positions, FirstPositions(x | y << 16), NextPositions;
 //   StoreRecords(records, positions, weights, colours), which stores the
 //   records of all lanes in lane order; and StoreEdgeRecords(out, positions,
@@ -38,14 +42,14 @@ EdgeColumns ColumnsAt(const EdgeRows& rows, uint32_t x)
 
 // The lanes of the first `inRow` pixels, all of them from a whole vector on.
 template <typename Lanes>
-uint32_t LanesInRow(uint32_t inRow)
+EDGE_LOOP uint32_t LanesInRow(uint32_t inRow)
 {
     return inRow >= Lanes::count ? (uint32_t(1) << Lanes::count) - 1 : (uint32_t(1) << inRow) - 1;
 }
 
 // Lanes of the vector at `columns` whose column of three pixels shows one.
 template <typename Lanes>
-uint32_t ShownColumns(const EdgeColumns& columns, typename Lanes::Vector keys)
+EDGE_LOOP uint32_t ShownColumns(const EdgeColumns& columns, typename Lanes::Vector keys)
 {
     using L = Lanes;
     const typename L::Vector allKey = L::And(
@@ -59,7 +63,7 @@ uint32_t ShownColumns(const EdgeColumns& columns, typename Lanes::Vector keys)
 // are one mask; those beside its first and last come from the masks of the
 // vectors before and after it.
 template <typename Lanes>
-uint32_t CountRow(const EdgeRows& rows, uint32_t width, uint16_t key)
+EDGE_LOOP uint32_t CountRow(const EdgeRows& rows, uint32_t width, uint16_t key)
 {
     using L = Lanes;
     const typename L::Vector keys = L::Broadcast(key);
@@ -84,7 +88,7 @@ uint32_t CountRow(const EdgeRows& rows, uint32_t width, uint16_t key)
 // five bits below it. A key pixel, all ones, is minus one; each pixel adds one
 // more, four in all for either sum.
 template <typename Lanes>
-void SumColumns(const EdgeRows& rows, uint32_t width, typename Lanes::Vector keys)
+EDGE_LOOP void SumColumns(const EdgeRows& rows, uint32_t width, typename Lanes::Vector keys)
 {
     using L = Lanes;
     using Vector = typename L::Vector;
@@ -123,7 +127,7 @@ void SumColumns(const EdgeRows& rows, uint32_t width, typename Lanes::Vector key
 // The sum of a pixel's three columns: those beside it at x - 1 and x + 1 and
 // its own.
 template <typename Lanes>
-typename Lanes::Vector ThreeColumns(const uint16_t* beside, const uint16_t* between)
+EDGE_LOOP typename Lanes::Vector ThreeColumns(const uint16_t* beside, const uint16_t* between)
 {
     using L = Lanes;
     return L::Add(L::Add(L::Load(beside - 1), L::Load(beside + 1)), L::Load(between));
@@ -133,12 +137,12 @@ typename Lanes::Vector ThreeColumns(const uint16_t* beside, const uint16_t* betw
 // level where the list has room for a whole vector of them, else one by one
 // through a copy of all lanes.
 template <typename Lanes>
-EdgePixel* EmitRecords(EdgePixel* out, EdgePixel* end, const typename Lanes::Positions& positions,
-                       typename Lanes::Vector weights, typename Lanes::Vector colours, uint32_t bits)
+EDGE_LOOP EdgePixel* EmitRecords(EdgePixel* out, EdgePixel* end, const typename Lanes::Positions& positions,
+                                 typename Lanes::Vector weights, typename Lanes::Vector colours, uint32_t bits)
 {
     if (end - out >= ptrdiff_t(Lanes::count))
         return Lanes::StoreEdgeRecords(out, positions, weights, colours, bits);
-    alignas(32) EdgePixel records[Lanes::count];
+    EdgePixel records[Lanes::count];
     Lanes::StoreRecords(records, positions, weights, colours);
     for (; bits; bits &= bits - 1)
         std::memcpy(out++, records + __builtin_ctz(bits), sizeof(EdgePixel));
@@ -146,14 +150,14 @@ EdgePixel* EmitRecords(EdgePixel* out, EdgePixel* end, const typename Lanes::Pos
 }
 
 template <typename Lanes>
-EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y, uint16_t key)
+EDGE_LOOP EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32_t width, uint32_t y,
+                              uint16_t key)
 {
     using L = Lanes;
     using Vector = typename L::Vector;
     const Vector keys = L::Broadcast(key);
     SumColumns<L>(rows, width, keys);
     const Vector totals = L::Broadcast(0x000F);
-    const Vector topBits = L::Broadcast(0x8000);
     typename L::Positions positions = L::FirstPositions(y << 16);
     const uint16_t* sums = rows.sums;
     const ptrdiff_t stride = rows.sumStride;
@@ -164,13 +168,9 @@ EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, uint32
         const uint32_t bits = L::LaneBits(edges) & LanesInRow<L>(width - x);
         if (!bits)
             continue;
-        // The total indexes the tables in the low byte; the top bit of the
-        // high byte gives it 0.
-        const Vector index = L::Or(total, topBits);
-        const Vector reciprocals = L::Or(
-            L::Shuffle(L::ByteTable(edgeTables.reciprocalLowBytes), index),
-            L::template ShiftLeft<8>(L::Shuffle(L::ByteTable(edgeTables.reciprocalHighBytes), index)));
-        const Vector weights = L::Shuffle(L::ByteTable(edgeTables.weightBytes), index);
+        const typename L::Divisors looked = L::LookUp(total);
+        const Vector reciprocals = looked.reciprocals;
+        const Vector weights = looked.weights;
         // Twice each sum; the total, below 16, leaves bit 0 of twice green's.
         const Vector red = L::MultiplyHigh(L::template ShiftLeft<1>(ThreeColumns<L>(sums, sums + 3 * stride)),
                                            reciprocals);

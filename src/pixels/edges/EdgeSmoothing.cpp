@@ -310,11 +310,11 @@ constexpr uint32_t largestSide = 0xFFFF;
 // pages mapped afresh for each list.
 constexpr size_t recordsFirst = 32768;
 
-// The vector row loops of each blit level; the portable scan above for those
-// without byte shuffles.
+// The vector row loops of each blit level; the portable scan above for the
+// portable level.
 const EdgeRowKernels* SelectedEdgeKernels()
 {
-    const EdgeRowKernels* const levels[] = {nullptr,           nullptr,          &ssse3EdgeKernels,
+    const EdgeRowKernels* const levels[] = {nullptr,           &sse2EdgeKernels, &ssse3EdgeKernels,
                                             &ssse3EdgeKernels, &avx2EdgeKernels, &avx512EdgeKernels};
     return levels[size_t(SelectedBlitKernels())];
 }

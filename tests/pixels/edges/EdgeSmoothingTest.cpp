@@ -179,15 +179,19 @@ TEST(EdgeList, SurfacesUpTo65535PixelsASideAreListed)
     EXPECT_TRUE(Build(tooHigh, key).empty());
 }
 
-// Every size up to past a few of the scan's four-pixel groups on each axis,
-// rows padded with visible pixels that must never count, both row orders in
-// memory, and pictures from sparse dots to solid shapes in a few colours, the
-// brightest among them so that the weighted sums reach their largest.
+// Every size up to past a few of the scan's four-pixel groups, and of the
+// widest vectors, on each axis, rows padded with visible pixels that must
+// never count, both row orders in memory, and pictures from sparse dots to
+// solid shapes in a few colours, the brightest among them so that the
+// weighted sums reach their largest. Now and then a tall sprite, with more
+// edge pixels than the vector levels list before they know the count.
 TEST(EdgeList, MatchesTheReferenceOnRandomSprites)
 {
     std::mt19937 random(2024);
     for (uint32_t trial = 0; trial < 600; ++trial) {
-        const uint32_t width = 1 + random() % 70, height = 1 + random() % 70;
+        const bool tall = trial % 100 == 99;
+        const uint32_t width = tall ? 33 + random() % 64 : 1 + random() % 70;
+        const uint32_t height = tall ? 1200 + random() % 800 : 1 + random() % 70;
         const int32_t stride = int32_t(width + random() % 6);
         const uint16_t spriteKey = uint16_t(random());
         const uint16_t colours[4] = {white, uint16_t(random()), uint16_t(random()), uint16_t(random())};
