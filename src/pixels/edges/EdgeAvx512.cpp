@@ -88,11 +88,14 @@ uint32_t CountRowAvx512(const EdgeRows& rows, uint32_t width, uint16_t key)
     const __m512i keys = _mm512_set1_epi16(short(key));
     uint32_t count = 0;
     uint32_t before = 0;
-    uint32_t shown = ShownColumnLanes(ColumnsAt(rows, 0), keys);
+    ColumnCursor<lanes> columns(rows);
+    uint32_t shown = ShownColumnLanes(*columns, keys);
     for (uint32_t x = 0; x < width; x += lanes) {
-        const uint32_t after = width - x > lanes ? ShownColumnLanes(ColumnsAt(rows, x + lanes), keys) : 0;
+        const uint16_t* const row = (*columns).row;
+        columns.Next();
+        const uint32_t after = width - x > lanes ? ShownColumnLanes(*columns, keys) : 0;
         const uint32_t near = shown | shown << 1 | shown >> 1 | before >> (lanes - 1) | after << (lanes - 1);
-        const uint32_t keyPixels = _mm512_cmpeq_epi16_mask(Load(ColumnsAt(rows, x).row), keys);
+        const uint32_t keyPixels = _mm512_cmpeq_epi16_mask(Load(row), keys);
         count += uint32_t(__builtin_popcount(keyPixels & near & FirstLanes(width - x)));
         before = shown;
         shown = after;
@@ -112,11 +115,10 @@ void SumColumns(const EdgeRows& rows, uint32_t width, __m512i keys)
     };
     uint16_t* sums = rows.sums;
     const ptrdiff_t stride = rows.sumStride;
-    for (uint32_t x = 0; x < width; x += lanes, sums += lanes) {
-        const EdgeColumns columns = ColumnsAt(rows, x);
-        const __m512i abovePixels = Load(columns.above);
-        const __m512i belowPixels = Load(columns.below);
-        const __m512i rowPixels = Load(columns.row);
+    for (ColumnCursor<lanes> columns(rows); sums < rows.sums + width; columns.Next(), sums += lanes) {
+        const __m512i abovePixels = Load((*columns).above);
+        const __m512i belowPixels = Load((*columns).below);
+        const __m512i rowPixels = Load((*columns).row);
         const __mmask32 aboveShown = _mm512_cmpneq_epi16_mask(abovePixels, keys);
         const __mmask32 belowShown = _mm512_cmpneq_epi16_mask(belowPixels, keys);
         const __mmask32 rowShown = _mm512_cmpneq_epi16_mask(rowPixels, keys);
@@ -197,10 +199,11 @@ EdgePixel* PlaceRowAvx512(EdgePixel* out, EdgePixel* end, const EdgeRows& rows, 
     __m512i firstPosition = _mm512_set1_epi64(int64_t(y << 16));
     const uint16_t* sums = rows.sums;
     const ptrdiff_t stride = rows.sumStride;
-    for (uint32_t x = 0; x < width;
-         x += lanes, sums += lanes, firstPosition = _mm512_add_epi32(firstPosition, _mm512_set1_epi64(lanes))) {
+    ColumnCursor<lanes> columns(rows);
+    for (uint32_t x = 0; x < width; x += lanes, sums += lanes, columns.Next(),
+                  firstPosition = _mm512_add_epi32(firstPosition, _mm512_set1_epi64(lanes))) {
         const __m512i green = ThreeColumns(sums + stride, sums + 4 * stride);
-        const __mmask32 keyPixels = _mm512_cmpeq_epi16_mask(Load(ColumnsAt(rows, x).row), keys);
+        const __mmask32 keyPixels = _mm512_cmpeq_epi16_mask(Load((*columns).row), keys);
         const __mmask32 edges = _mm512_mask_test_epi16_mask(keyPixels, green, totals) & FirstLanes(width - x);
         if (!edges)
             continue;

@@ -13,20 +13,44 @@
 
 namespace {
 
-// The pixels of the three rows from the vector at `x` on.
+// The pixels of the three rows from a vector's first on.
 struct EdgeColumns {
     const uint16_t* above;
     const uint16_t* row;
     const uint16_t* below;
 };
 
-EDGE_LOOP EdgeColumns ColumnsAt(const EdgeRows& rows, uint32_t x)
-{
-    if (x < rows.tailStart)
-        return {rows.above + x, rows.row + x, rows.below + x};
-    const uint32_t inTail = x - rows.tailStart;
-    return {rows.aboveTail + inTail, rows.rowTail + inTail, rows.belowTail + inTail};
-}
+// The three rows a vector of `lanes` pixels at a time, from their first
+// pixels on: the rows themselves up to tailStart, a multiple of any vector's
+// width, then their tails.
+template <uint32_t lanes>
+class ColumnCursor {
+public:
+    EDGE_LOOP explicit ColumnCursor(const EdgeRows& rows)
+        : rows_(rows), at_{rows.above, rows.row, rows.below}, wholeEnd_(rows.row + rows.tailStart)
+    {
+        if (at_.row == wholeEnd_)
+            ToTails();
+    }
+
+    EDGE_LOOP const EdgeColumns& operator*() const { return at_; }
+
+    EDGE_LOOP void Next()
+    {
+        at_.above += lanes;
+        at_.row += lanes;
+        at_.below += lanes;
+        if (at_.row == wholeEnd_)
+            ToTails();
+    }
+
+private:
+    EDGE_LOOP void ToTails() { at_ = {rows_.aboveTail, rows_.rowTail, rows_.belowTail}; }
+
+    const EdgeRows& rows_;
+    EdgeColumns at_;
+    const uint16_t* wholeEnd_;
+};
 
 // Lanes supplies, for vectors of Lanes::count 16-bit lanes:
 //   Vector, Load, Store, Broadcast, Zero, Equal, And, AndNot (~a & b), Or,
@@ -69,11 +93,14 @@ EDGE_LOOP uint32_t CountRow(const EdgeRows& rows, uint32_t width, uint16_t key)
     const typename L::Vector keys = L::Broadcast(key);
     uint32_t count = 0;
     uint32_t before = 0;
-    uint32_t shown = ShownColumns<L>(ColumnsAt(rows, 0), keys);
+    ColumnCursor<L::count> columns(rows);
+    uint32_t shown = ShownColumns<L>(*columns, keys);
     for (uint32_t x = 0; x < width; x += L::count) {
-        const uint32_t after = width - x > L::count ? ShownColumns<L>(ColumnsAt(rows, x + L::count), keys) : 0;
+        const uint16_t* const row = (*columns).row;
+        columns.Next();
+        const uint32_t after = width - x > L::count ? ShownColumns<L>(*columns, keys) : 0;
         const uint32_t near = shown | shown << 1 | shown >> 1 | before >> (L::count - 1) | after << (L::count - 1);
-        const uint32_t keyPixels = L::LaneBits(L::Equal(L::Load(ColumnsAt(rows, x).row), keys));
+        const uint32_t keyPixels = L::LaneBits(L::Equal(L::Load(row), keys));
         count += L::CountBits(keyPixels & near & LanesInRow<L>(width - x));
         before = shown;
         shown = after;
@@ -97,11 +124,10 @@ EDGE_LOOP void SumColumns(const EdgeRows& rows, uint32_t width, typename Lanes::
     const Vector fours = L::Broadcast(4);
     uint16_t* sums = rows.sums;
     const ptrdiff_t stride = rows.sumStride;
-    for (uint32_t x = 0; x < width; x += L::count, sums += L::count) {
-        const EdgeColumns columns = ColumnsAt(rows, x);
-        const Vector abovePixels = L::Load(columns.above);
-        const Vector belowPixels = L::Load(columns.below);
-        const Vector rowPixels = L::Load(columns.row);
+    for (ColumnCursor<L::count> columns(rows); sums < rows.sums + width; columns.Next(), sums += L::count) {
+        const Vector abovePixels = L::Load((*columns).above);
+        const Vector belowPixels = L::Load((*columns).below);
+        const Vector rowPixels = L::Load((*columns).row);
         const Vector aboveKey = L::Equal(abovePixels, keys);
         const Vector belowKey = L::Equal(belowPixels, keys);
         const Vector rowKey = L::Equal(rowPixels, keys);
@@ -161,10 +187,12 @@ EDGE_LOOP EdgePixel* PlaceRow(EdgePixel* out, EdgePixel* end, const EdgeRows& ro
     typename L::Positions positions = L::FirstPositions(y << 16);
     const uint16_t* sums = rows.sums;
     const ptrdiff_t stride = rows.sumStride;
-    for (uint32_t x = 0; x < width; x += L::count, sums += L::count, positions = L::NextPositions(positions)) {
+    ColumnCursor<L::count> columns(rows);
+    for (uint32_t x = 0; x < width;
+         x += L::count, sums += L::count, columns.Next(), positions = L::NextPositions(positions)) {
         const Vector green = ThreeColumns<L>(sums + stride, sums + 4 * stride);
         const Vector total = L::And(green, totals);
-        const Vector edges = L::AndNot(L::Equal(total, L::Zero()), L::Equal(L::Load(ColumnsAt(rows, x).row), keys));
+        const Vector edges = L::AndNot(L::Equal(total, L::Zero()), L::Equal(L::Load((*columns).row), keys));
         const uint32_t bits = L::LaneBits(edges) & LanesInRow<L>(width - x);
         if (!bits)
             continue;
