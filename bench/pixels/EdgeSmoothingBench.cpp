@@ -85,8 +85,8 @@ Picture SpriteSheet()
 }
 
 // Rows of runs of 1 to 24 pixels, key and colour by turns, each row starting
-// with either: about half of the sheet is the key, and most of it lies on an
-// edge, beside a run or above or below one of another row.
+// with either: about half of the sheet is the key, and most key pixels are
+// edge pixels, beside a run of colour or above or below one in the next row.
 Picture DenseSheet()
 {
     Picture sheet(sheetWidth, sheetHeight);

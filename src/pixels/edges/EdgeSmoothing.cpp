@@ -9,10 +9,12 @@
 
 #include "pixels/edges/EdgeKernels.h"
 
-// The scan for edge pixels looks at four pixels at once, one 16-bit lane of a
-// 64-bit word each (pixel 4c + i in bits 16i to 16i + 15, the order a
-// little-endian load gives); a lane's top bit carries its answer. Only the
-// edge pixels it finds are then looked at one by one.
+// On the portable level, the scan for edge pixels looks at four pixels at
+// once, one 16-bit lane of a 64-bit word each (pixel 4c + i in bits 16i to
+// 16i + 15, the order a little-endian load gives); a lane's top bit carries
+// its answer. Only the edge pixels it finds are then looked at one by one.
+// The vector levels' row loops (EdgeKernels.h) measure every pixel of a row
+// at once instead.
 static_assert(std::endian::native == std::endian::little, "the lanes follow the order of a little-endian load");
 
 namespace {

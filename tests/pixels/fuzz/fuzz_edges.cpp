@@ -13,9 +13,10 @@
 #include "pixels/fuzz/FuzzPlane.h"
 
 // The edge list of a keyed 16-bit sprite drawn from the input, made at a blit
-// level drawn from it, compared with the reference list, then blended into a destination at a placement (and
-// mirrors, and a size no larger than the sprite's) drawn from the input,
-// compared byte for byte with the blends done one by one.
+// level drawn from it, compared with the reference list, then blended into a
+// destination at a placement (and mirrors, and a size no larger than the
+// sprite's) drawn from the input, compared byte for byte with the blends done
+// one by one.
 
 namespace {
 
