@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "Yardstick.h"
 #include "pixels/blit/Blit.h"
 #include "pixels/edges/EdgeSmoothing.h"
 
-// Finding the edge pixels of a sprite sheet against a plain copy of the
-// sheet's bytes, and a keyed sprite copy with its edges smoothed against a
-// plain copy of the sprite's (Yardstick.h).
+// Finding the edge pixels of a sprite sheet, and of a sheet dense with edges,
+// against a plain copy of the sheet's bytes on every kernel the processor
+// runs, and a keyed sprite copy with its edges smoothed against a plain copy
+// of the sprite's (Yardstick.h).
 
 namespace {
 
@@ -82,15 +84,42 @@ Picture SpriteSheet()
     return sheet;
 }
 
+// Rows of runs of 1 to 24 pixels, key and colour by turns, each row starting
+// with either: about half of the sheet is the key, and most key pixels are
+// edge pixels, beside a run of colour or above or below one in the next row.
+Picture DenseSheet()
+{
+    Picture sheet(sheetWidth, sheetHeight);
+    std::mt19937 random(11);
+    for (uint32_t y = 0; y < sheetHeight; ++y) {
+        bool keyRun = random() % 2;
+        for (uint32_t x = 0; x < sheetWidth; keyRun = !keyRun) {
+            const uint32_t run = std::min(1 + uint32_t(random() % 24), sheetWidth - x);
+            uint16_t colour = uint16_t(random());
+            colour = keyRun ? spriteKey : colour == spriteKey ? uint16_t(~spriteKey) : colour;
+            std::fill_n(sheet.pixels.begin() + ptrdiff_t(y * sheetWidth + x), run, colour);
+            x += run;
+        }
+    }
+    return sheet;
+}
+
 void BM_MemcpyEdgeSheet(benchmark::State& state)
 {
     MeasureYardstick(state, Yardstick::Memcpy, sheetWidth * sheetHeight * sizeof(uint16_t));
 }
 BENCHMARK(BM_MemcpyEdgeSheet);
 
-void BM_BuildEdgeList(benchmark::State& state)
+void EveryKernel(benchmark::internal::Benchmark* benchmark)
 {
-    const Picture sheet = SpriteSheet();
+    benchmark->ArgName("kernels");
+    for (int kernels = 0; kernels <= int(BestBlitKernels()); ++kernels)
+        benchmark->Arg(kernels);
+}
+
+void MeasureEdgeList(benchmark::State& state, const Picture& sheet)
+{
+    SelectBlitKernels(BlitKernels(state.range(0)));
     uint32_t count = 0;
     const double seconds = SecondsPerIteration(state, [&] {
         EdgePixel* list = nullptr;
@@ -98,6 +127,7 @@ void BM_BuildEdgeList(benchmark::State& state)
         benchmark::DoNotOptimize(list);
         delete[] list;
     });
+    SelectBlitKernels(BestBlitKernels());
     ReportAgainst(state, Yardstick::Memcpy, seconds, sheet.pixels.size() * sizeof(uint16_t));
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(sheet.pixels.size()));
     state.counters["edges"] = count;
@@ -106,7 +136,18 @@ void BM_BuildEdgeList(benchmark::State& state)
         keyPixels += pixel == spriteKey;
     state.counters["key_percent"] = 100.0 * keyPixels / double(sheet.pixels.size());
 }
-BENCHMARK(BM_BuildEdgeList);
+
+void BM_BuildEdgeList(benchmark::State& state)
+{
+    MeasureEdgeList(state, SpriteSheet());
+}
+BENCHMARK(BM_BuildEdgeList)->Apply(EveryKernel);
+
+void BM_BuildEdgeListDense(benchmark::State& state)
+{
+    MeasureEdgeList(state, DenseSheet());
+}
+BENCHMARK(BM_BuildEdgeListDense)->Apply(EveryKernel);
 
 constexpr uint32_t spriteSize = 64;
 

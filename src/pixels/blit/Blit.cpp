@@ -675,3 +675,8 @@ void SelectBlitKernels(BlitKernels kernels)
 {
     selectedKernels = kernels;
 }
+
+BlitKernels SelectedBlitKernels()
+{
+    return selectedKernels;
+}

@@ -76,6 +76,9 @@ bool StretchRect16(const PixelPlane& destination, const PixelRect& destinationRe
 // byte shuffles; Sse41 also picks keyed pixels with one blend instruction;
 // Avx2 does all of it 32 bytes at a time; Avx512 (Foundation, Byte and Word)
 // also writes keyed rows with masked stores, without reading the destination.
+// The edge lists of keyed sprites (EdgeSmoothing.h) follow the level chosen
+// here.
 enum class BlitKernels { Portable, Sse2, Ssse3, Sse41, Avx2, Avx512 };
 BlitKernels BestBlitKernels();
 void SelectBlitKernels(BlitKernels kernels);
+BlitKernels SelectedBlitKernels();

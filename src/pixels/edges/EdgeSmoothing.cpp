@@ -1,14 +1,20 @@
 #include "pixels/edges/EdgeSmoothing.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <new>
 
-// The scan for edge pixels looks at four pixels at once, one 16-bit lane of a
-// 64-bit word each (pixel 4c + i in bits 16i to 16i + 15, the order a
-// little-endian load gives); a lane's top bit carries its answer. Only the
-// edge pixels it finds are then looked at one by one.
+#include "pixels/edges/EdgeKernels.h"
+
+// On the portable level, the scan for edge pixels looks at four pixels at
+// once, one 16-bit lane of a 64-bit word each (pixel 4c + i in bits 16i to
+// 16i + 15, the order a little-endian load gives); a lane's top bit carries
+// its answer. Only the edge pixels it finds are then looked at one by one.
+// The vector levels' row loops (EdgeKernels.h) measure every pixel of a row
+// at once instead.
 static_assert(std::endian::native == std::endian::little, "the lanes follow the order of a little-endian load");
 
 namespace {
@@ -187,13 +193,16 @@ public:
         sum_ += (Spread(pixel) & (0 - taken)) * weight;
     }
 
-    EdgePixel Record(uint32_t x, uint32_t y) const
+    // All eight bytes of the record, its padding byte 0.
+    void Store(EdgePixel* record, uint32_t x, uint32_t y) const
     {
         const TotalWeight& total = totalWeights[total_];
         const uint32_t red = DivideBy(sum_ >> 11 & 0x1FF, total.reciprocal);
         const uint32_t green = DivideBy(sum_ >> 21, total.reciprocal);
         const uint32_t blue = DivideBy(sum_ & 0x1FF, total.reciprocal);
-        return {uint16_t(x), uint16_t(y), total.blendWeight, uint16_t(red << 11 | green << 5 | blue)};
+        const uint64_t fields = x | y << 16 | uint64_t(total.blendWeight) << 32 |
+                                uint64_t(red << 11 | green << 5 | blue) << 48;
+        std::memcpy(record, &fields, sizeof(fields));
     }
 
 private:
@@ -205,8 +214,9 @@ private:
 // A neighbour off the surface is read at a clamped place on it and left out,
 // so that no branch depends on where the edge pixel lies or on what is
 // around it.
-EdgePixel MeasureEdgePixel(const EdgeScan& scan, uint32_t x, uint32_t y)
+void MeasureEdgePixel(const EdgeScan& scan, EdgePixel* record)
 {
+    const uint32_t x = record->x, y = record->y;
     const uint32_t hasLeft = x > 0, hasRight = x + 1 < scan.Width();
     const uint32_t hasAbove = y > 0, hasBelow = y + 1 < scan.Height();
     const uint16_t* row = scan.Row(y);
@@ -222,7 +232,7 @@ EdgePixel MeasureEdgePixel(const EdgeScan& scan, uint32_t x, uint32_t y)
     mean.Add(below[left], 1, hasBelow & hasLeft);
     mean.Add(below[x], 2, hasBelow);
     mean.Add(below[right], 1, hasBelow & hasRight);
-    return mean.Record(x, y);
+    mean.Store(record, x, y);
 }
 
 uint32_t CountEdgePixels(const EdgeScan& scan)
@@ -270,7 +280,7 @@ void FillEdgePixels(const EdgeScan& scan, EdgePixel* out, uint32_t count)
 {
     PlaceEdgePixels(scan, out, out + count);
     for (EdgePixel* record = out; record != out + count; ++record)
-        *record = MeasureEdgePixel(scan, record->x, record->y);
+        MeasureEdgePixel(scan, record);
 }
 
 // The share of `colour` in percent for each blend weight; that of the
@@ -297,6 +307,141 @@ uint32_t MixChannel(uint32_t destination, uint32_t colour, uint32_t destinationS
 // 16-bit lane.
 constexpr uint32_t largestSide = 0xFFFF;
 
+// At most this many records go to memory of their own before the list's size
+// is known: 256 KB, which a heap takes from memory it keeps rather than from
+// pages mapped afresh for each list.
+constexpr size_t recordsFirst = 32768;
+
+// The vector row loops of each blit level; the portable scan above for the
+// portable level.
+const EdgeRowKernels* SelectedEdgeKernels()
+{
+    const EdgeRowKernels* const levels[] = {nullptr,           &sse2EdgeKernels, &ssse3EdgeKernels,
+                                            &ssse3EdgeKernels, &avx2EdgeKernels, &avx512EdgeKernels};
+    return levels[size_t(SelectedBlitKernels())];
+}
+
+// The rows of the sheet three at a time, as the row loops read them: the
+// sheet's own rows up to the last multiple of edgeLanesMost pixels, the rest
+// of each copied in turn into three of four tails of key pixels. A row of key
+// pixels and the fourth tail stand for the rows above the first and below the
+// last. The loops' rows of sums lie after them.
+class RowSource {
+public:
+    explicit RowSource(const EdgeScan& scan)
+        : scan_(scan), tailStart_(scan.Width() / edgeLanesMost * edgeLanesMost),
+          sumStride_(RoundUp(edgeSumLead + scan.Width() + 3 * edgeLanesMost)),
+          memory_(new(std::nothrow) uint16_t[Total()])
+    {
+        if (!memory_)
+            return;
+        const uintptr_t address = reinterpret_cast<uintptr_t>(memory_.get());
+        keyRow_ = memory_.get() + (0 - address) % vectorBytes / sizeof(uint16_t);
+        tails_ = keyRow_ + tailStart_;
+        sums_ = tails_ + tails * edgeTailPixels + edgeSumLead;
+        std::fill(keyRow_, sums_ - edgeSumLead, scan.Key());
+        std::fill_n(sums_ - edgeSumLead, edgeSumRows * sumStride_, 0);
+    }
+
+    bool Failed() const { return !memory_; }
+
+    // Calls visit(rows, y) for each row y of the sheet from `first` on, top
+    // to bottom.
+    template <typename Visit>
+    void ForEach(uint32_t first, Visit&& visit)
+    {
+        const uint16_t* const keyTail = Tail(3);
+        EdgeRows rows = {keyRow_, scan_.Row(first), keyRow_, keyTail, CopyTail(1, first), keyTail, tailStart_,
+                         sums_,   ptrdiff_t(sumStride_)};
+        if (first > 0) {
+            rows.above = scan_.Row(first - 1);
+            rows.aboveTail = CopyTail(0, first - 1);
+        }
+        for (uint32_t y = first, below = 2; y < scan_.Height(); ++y, below = below == 2 ? 0 : below + 1) {
+            const bool last = y + 1 == scan_.Height();
+            rows.below = last ? keyRow_ : scan_.Row(y + 1);
+            rows.belowTail = last ? keyTail : CopyTail(below, y + 1);
+            visit(rows, y);
+            rows.above = rows.row;
+            rows.aboveTail = rows.rowTail;
+            rows.row = rows.below;
+            rows.rowTail = rows.belowTail;
+        }
+    }
+
+private:
+    static constexpr uint32_t tails = 4;
+    static constexpr size_t vectorBytes = edgeLanesMost * sizeof(uint16_t);
+
+    static size_t RoundUp(size_t pixels) { return (pixels + edgeLanesMost - 1) / edgeLanesMost * edgeLanesMost; }
+
+    // Room to align the key row to a whole vector, then everything.
+    size_t Total() const
+    {
+        return edgeLanesMost + tailStart_ + tails * edgeTailPixels + edgeSumRows * sumStride_;
+    }
+
+    uint16_t* Tail(uint32_t tail) const { return tails_ + tail * edgeTailPixels; }
+
+    const uint16_t* CopyTail(uint32_t tail, uint32_t y) const
+    {
+        std::memcpy(Tail(tail), scan_.Row(y) + tailStart_, (scan_.Width() - tailStart_) * sizeof(uint16_t));
+        return Tail(tail);
+    }
+
+    const EdgeScan& scan_;
+    uint32_t tailStart_;
+    size_t sumStride_;
+    std::unique_ptr<uint16_t[]> memory_;
+    uint16_t* keyRow_ = nullptr;
+    uint16_t* tails_ = nullptr;
+    uint16_t* sums_ = nullptr;
+};
+
+// The records go to memory of their own first, as long as it has room for
+// all of a row's; the rows after that are only counted. The list is then made
+// at its size, those records copied into it and the counted rows listed after
+// them: most sprites take one pass over their pixels. Without memory for the
+// records first, every row is counted first.
+uint32_t BuildWithKernels(const EdgeScan& scan, const EdgeRowKernels& kernels, EdgePixel** list)
+{
+    RowSource rows(scan);
+    if (rows.Failed())
+        return 0;
+    const uint32_t width = scan.Width();
+    const size_t firstRoom = std::min(size_t(width) * scan.Height(), recordsFirst);
+    const std::unique_ptr<EdgePixel[]> first(new (std::nothrow) EdgePixel[firstRoom]);
+    EdgePixel* const firstEnd = first ? first.get() + firstRoom : nullptr;
+    EdgePixel* out = first.get();
+    uint32_t counted = 0, firstCounted = scan.Height();
+    rows.ForEach(0, [&](const EdgeRows& three, uint32_t y) {
+        if (firstCounted == scan.Height() && firstEnd - out >= ptrdiff_t(width)) {
+            out = kernels.place(out, firstEnd, three, width, y, scan.Key());
+            return;
+        }
+        firstCounted = std::min(firstCounted, y);
+        counted += kernels.count(three, width, scan.Key());
+    });
+    const uint32_t listedFirst = uint32_t(out - first.get());
+    const uint32_t count = listedFirst + counted;
+    if (count == 0)
+        return 0;
+    EdgePixel* records = new (std::nothrow) EdgePixel[count];
+    if (!records)
+        return 0;
+    if (listedFirst)
+        std::memcpy(records, first.get(), listedFirst * sizeof(EdgePixel));
+    if (counted) {
+        out = records + listedFirst;
+        EdgePixel* const end = records + count;
+        rows.ForEach(firstCounted, [&](const EdgeRows& three, uint32_t y) {
+            out = kernels.place(out, end, three, width, y, scan.Key());
+        });
+    }
+    *list = records;
+    return count;
+}
+
 }
 
 uint32_t BuildEdgeList(const uint16_t* pixels, uint32_t height, uint32_t width, int32_t pitch, uint16_t key,
@@ -305,6 +450,8 @@ uint32_t BuildEdgeList(const uint16_t* pixels, uint32_t height, uint32_t width, 
     if (height == 0 || width == 0 || height > largestSide || width > largestSide)
         return 0;
     const EdgeScan scan(pixels, height, width, pitch, key);
+    if (const EdgeRowKernels* kernels = SelectedEdgeKernels())
+        return BuildWithKernels(scan, *kernels, list);
     const uint32_t count = CountEdgePixels(scan);
     if (count == 0)
         return 0;

@@ -1,19 +1,22 @@
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "pixels/blit/Blit.h"
 #include "pixels/edges/EdgeReference.h"
 #include "pixels/edges/EdgeSmoothing.h"
 #include "pixels/fuzz/FuzzInput.h"
 #include "pixels/fuzz/FuzzPlane.h"
 
-// The edge list of a keyed 16-bit sprite drawn from the input, compared with
-// the reference list, then blended into a destination at a placement (and
-// mirrors, and a size no larger than the sprite's) drawn from the input,
-// compared byte for byte with the blends done one by one.
+// The edge list of a keyed 16-bit sprite drawn from the input, made at a blit
+// level drawn from it, compared with the reference list, then blended into a
+// destination at a placement (and mirrors, and a size no larger than the
+// sprite's) drawn from the input, compared byte for byte with the blends done
+// one by one.
 
 namespace {
 
@@ -22,36 +25,40 @@ struct OwnedList {
     std::unique_ptr<EdgePixel[]> records;
 };
 
-std::string DescribeSprite(const FuzzPlane& sprite, uint16_t key)
+std::string DescribeSprite(const FuzzPlane& sprite, uint16_t key, BlitKernels level)
 {
     std::ostringstream text;
-    text << "the edge list of " << Describe(sprite) << " keyed " << key;
+    text << "the edge list of " << Describe(sprite) << " keyed " << key << " at blit level " << int(level);
     return text.str();
 }
 
-OwnedList Build(FuzzPlane& sprite, uint16_t key)
+OwnedList Build(FuzzPlane& sprite, uint16_t key, BlitKernels level)
 {
     EdgePixel* built = nullptr;
     const PixelPlane plane = sprite.Plane();
     OwnedList list;
+    SelectBlitKernels(level);
     list.count = BuildEdgeList(reinterpret_cast<const uint16_t*>(plane.pixels), sprite.height, sprite.width,
                                int32_t(plane.pitch / 2), key, &built);
+    SelectBlitKernels(BestBlitKernels());
     Require((list.count == 0) == (built == nullptr), "the list pointer disagrees with the count",
-            [&] { return DescribeSprite(sprite, key); });
+            [&] { return DescribeSprite(sprite, key, level); });
     list.records.reset(built);
     return list;
 }
 
-void RequireReferenceList(FuzzPlane& sprite, uint16_t key, const OwnedList& list)
+void RequireReferenceList(FuzzPlane& sprite, uint16_t key, BlitKernels level, const OwnedList& list)
 {
     const std::vector<EdgeRecord> expected = ReferenceEdgeList(
         sprite.width, sprite.height, key, [&](int x, int y) { return uint16_t(sprite.At(uint32_t(x), uint32_t(y))); });
-    const auto describe = [&] { return DescribeSprite(sprite, key); };
+    const auto describe = [&] { return DescribeSprite(sprite, key, level); };
     Require(expected.size() == list.count, "the list has the wrong number of records", describe);
     for (uint32_t index = 0; index < list.count; ++index) {
         const EdgePixel& record = list.records[index];
         Require(expected[index] == EdgeRecord(record.x, record.y, record.weight, record.colour),
                 "a record differs from the reference", describe);
+        Require(reinterpret_cast<const uint8_t*>(&record)[offsetof(EdgePixel, weight) + 1] == 0,
+                "a record's padding byte is not 0", describe);
     }
 }
 
@@ -95,6 +102,7 @@ void BlendOneByOne(FuzzPlane& destination, const EdgeListPlacement& placement, c
 
 void Run(FuzzInput& input)
 {
+    const BlitKernels level = BlitKernels(input.Below(uint32_t(BestBlitKernels()) + 1));
     const bool wide = input.Below(32) == 31;
     const uint32_t widest = wide ? 300 : 40, highest = wide ? 8 : 40;
     FuzzPlane sprite(DrawShape(input, 2, widest, highest));
@@ -116,10 +124,10 @@ void Run(FuzzInput& input)
                        std::to_string(blendWeight) + ")";
             });
     const std::vector<uint8_t> spriteBytes = sprite.Bytes();
-    const OwnedList list = Build(sprite, spriteKey);
+    const OwnedList list = Build(sprite, spriteKey, level);
     Require(sprite.Holds(spriteBytes), "building the list wrote into the sprite",
-            [&] { return DescribeSprite(sprite, spriteKey); });
-    RequireReferenceList(sprite, spriteKey, list);
+            [&] { return DescribeSprite(sprite, spriteKey, level); });
+    RequireReferenceList(sprite, spriteKey, level, list);
 
     const std::vector<uint8_t> before = destination.Bytes();
     BlendOneByOne(destination, placement, list, destinationKeyed, destinationKey);
