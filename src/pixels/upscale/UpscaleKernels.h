@@ -75,15 +75,23 @@ struct OutputChunks {
     bool narrow;
 };
 
-// Output columns per source column of a strip: `whole` plus the column's byte
-// of `extra` (0 or 1). From column `groupsBegin` on, `groupExtras` packs the
-// extras of each group of ShuffleGroupColumns columns into a byte, bit i for
-// the group's column i, for the shuffling kernels; they are packed only where
-// `chunks`, the output cut into chunks for the permuting kernels, is null.
+// How many output places show a column's (or a row's) first value, the left
+// (upper) one, and how many its second, the right (lower) one, which follow.
+struct BlockPlaces {
+    uint32_t first;
+    uint32_t second;
+};
+
+// The output places of each of a strip's columns. Where the strip is laid out
+// as one application of the rule lays it out, a column `whole` or `whole` + 1
+// wide showing its left value over the first half, rounded up, the SSSE3
+// kernels may be chosen: from column `groupsBegin` on, `groupExtras` packs
+// the extra places of each group of ShuffleGroupColumns columns into a byte,
+// bit i for the group's column i. They are packed only where `chunks`, the
+// output cut into chunks for the permuting kernels, is null.
 struct ColumnWidths {
     uint32_t count;
-    uint32_t whole;
-    const uint8_t* extra;
+    const BlockPlaces* places;
     uint32_t groupsBegin;
     const uint8_t* groupExtras;
     const OutputChunks* chunks;

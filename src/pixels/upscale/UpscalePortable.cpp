@@ -41,17 +41,13 @@ static Pixel* Fill(Pixel* output, Pixel value, uint32_t count)
     return output;
 }
 
-// A block of width w shows its left value in the first (w + 1) / 2 columns and
-// its right value in the other w / 2, so a single column shows the left value
-// and a width of 0 (an output narrower than the source) shows nothing.
 template <typename Pixel>
 Pixel* SpreadColumns(const Pixel* left, const Pixel* right, const ColumnWidths& widths, uint32_t begin, uint32_t end,
                      Pixel* output)
 {
     for (uint32_t column = begin; column < end; ++column) {
-        const uint32_t width = widths.whole + widths.extra[column];
-        output = Fill(output, left[column], (width + 1) / 2);
-        output = Fill(output, right[column], width / 2);
+        output = Fill(output, left[column], widths.places[column].first);
+        output = Fill(output, right[column], widths.places[column].second);
     }
     return output;
 }
