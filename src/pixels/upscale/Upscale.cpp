@@ -664,7 +664,8 @@ StripOutput FirstOutputRow(const ScaleGeometry& geometry, const PixelRect& strip
             geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
 }
 
-// The rows of the last pass's image that a strip of source rows covers.
+// The rows of the last pass's image that a strip of source rows covers. Rows
+// are paired within a source row's block, where their places are alike.
 template <typename Pixel, typename SourceRows>
 void ScaleStripRows(SourceRows& source, const LastPass& pass, const PixelRect& strip, const StripPlan<Pixel>& plan,
                     StripOutput out, RuleValues<Pixel>& values)
@@ -683,7 +684,7 @@ void ScaleStripRows(SourceRows& source, const LastPass& pass, const PixelRect& s
             kernels.spread(current, current, plan.Widths(), reinterpret_cast<Pixel*>(out.row));
             RepeatRow(out, Total(places));
             out = RowsBelow(out, Total(places));
-        } else if (kernels.blockRowPairs && y + 1 < end && y + 2 < height) {
+        } else if (kernels.blockRowPairs && y + 1 < end && y + 2 < height && (pass.Cells() == 1 || y % 2 == 0)) {
             out = WriteRuleRowPair(kernels, source, y, places, steps.Next(), plan, out, values);
             ++y;
         } else {
