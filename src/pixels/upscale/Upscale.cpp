@@ -184,12 +184,15 @@ public:
             CutForPermuting(permuting);
         if (permuting_ == UpscaleKernels::Portable && standard_)
             PackGroups();
+        else if (permuting_ == UpscaleKernels::Portable && OutputColumns() <= maxOutputColumns)
+            ListShownValues();
     }
 
     const StripColumns& Columns() const { return columns_; }
     ColumnWidths Widths() const
     {
-        return {columns_.count, places_, columns_.interiorBegin, groupExtras_, chunks_.count ? &chunks_ : nullptr};
+        return {columns_.count, places_, columns_.interiorBegin, groupExtras_, chunks_.count ? &chunks_ : nullptr,
+                listed_ ? shown_ : nullptr, OutputColumns()};
     }
     // The permuting level the chunks were cut for; Portable when they were not.
     UpscaleKernels Permuting() const { return permuting_; }
@@ -223,6 +226,18 @@ private:
             permuting_ = UpscaleKernels::Avx512;
         else if (permuting >= UpscaleKernels::Avx2 && CutIntoChunks<Avx2Chunks<Pixel>>(sourceColumn, rightValue))
             permuting_ = UpscaleKernels::Avx2;
+    }
+
+    void ListShownValues()
+    {
+        uint16_t* shown = shown_;
+        for (uint32_t column = 0; column < columns_.count; ++column) {
+            for (uint32_t place = 0; place < places_[column].first; ++place)
+                *shown++ = static_cast<uint16_t>(2 * column);
+            for (uint32_t place = 0; place < places_[column].second; ++place)
+                *shown++ = static_cast<uint16_t>(2 * column + 1);
+        }
+        listed_ = true;
     }
 
     // Only the shuffling kernels read the packed groups.
@@ -346,6 +361,8 @@ private:
     uint32_t whole_;
     BlockPlaces places_[stripColumns];
     uint8_t groupExtras_[stripColumns];
+    bool listed_ = false;
+    uint16_t shown_[maxOutputColumns];
     OutputChunks chunks_ = {};
     UpscaleKernels permuting_ = UpscaleKernels::Portable;
     // At most four control bytes per output pixel, in either layout.

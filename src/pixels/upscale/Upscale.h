@@ -18,7 +18,8 @@ struct ScaleGeometry {
 };
 
 // Enlarge a whole frame, or one rectangle of it, with the Scale2x edge rule
-// spread fractionally over the output. The 8-bit routines expand palette
+// spread fractionally over the output; beyond 2x the rule is applied again to
+// its own output, up to three times (Upscale.cpp). The 8-bit routines expand palette
 // indices through `screenColours` (256 0x00RRGGBB values) on the way and
 // compare neighbours by colour; the 16-bit routines copy RGB565 values, and
 // the 16-to-32 ones write them widened to screen colours as Rgb565Widening

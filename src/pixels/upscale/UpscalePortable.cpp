@@ -52,10 +52,19 @@ Pixel* SpreadColumns(const Pixel* left, const Pixel* right, const ColumnWidths& 
     return output;
 }
 
+// Places of zero, one or two a column, as beyond 2x, would make the filling
+// loops branch unpredictably; one lookup a place does not.
 template <typename Pixel>
 void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output)
 {
-    SpreadColumns(left, right, widths, 0, widths.count, output);
+    if (!widths.shown) {
+        SpreadColumns(left, right, widths, 0, widths.count, output);
+        return;
+    }
+    const Pixel* const values[2] = {left, right};
+    const uint16_t* shown = widths.shown;
+    for (Pixel* const end = output + widths.outputCount; output != end; ++output, ++shown)
+        *output = values[*shown & 1][*shown >> 1];
 }
 
 template void KeepColumns(const uint16_t*, uint32_t, uint32_t, uint16_t*, uint16_t*);
