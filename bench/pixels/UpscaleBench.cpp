@@ -120,9 +120,11 @@ BENCHMARK(BM_MemcpyOutput)
     ->Args({800, 600, 4})
     ->Args({1024, 768, 4})
     ->Args({1440, 1080, 4})
+    ->Args({2880, 2160, 4})
     ->Args({800, 600, 2})
     ->Args({1024, 768, 2})
-    ->Args({1440, 1080, 2});
+    ->Args({1440, 1080, 2})
+    ->Args({2880, 2160, 2});
 
 // Times one upscaler on the kernel level of the benchmark's third argument.
 template <typename Output, typename Source, typename ScaleFrame>
@@ -163,7 +165,7 @@ void OutputSizesOnEveryKernel(benchmark::internal::Benchmark* benchmark)
 {
     benchmark->ArgNames({"w", "h", "kernels"});
     for (int kernels = 0; kernels <= int(BestUpscaleKernels()); ++kernels)
-        for (const auto& [width, height] : {std::pair{800, 600}, {1024, 768}, {1440, 1080}})
+        for (const auto& [width, height] : {std::pair{800, 600}, {1024, 768}, {1440, 1080}, {2880, 2160}})
             benchmark->Args({width, height, kernels});
 }
 BENCHMARK_CAPTURE(BM_ScaleFrame8, game, Content::Game)->Apply(OutputSizesOnEveryKernel);

@@ -12,11 +12,21 @@
 // shown at 1440 x 1080), and nothing rules out smaller ones. Source column c
 // gets output columns floor(c * out / src) up to floor((c + 1) * out / src),
 // which from 1x to 2x is exactly the accumulator stepping with its single and
-// doubled columns. A wider block repeats the rule's left value over its first
-// (larger) half and its right value over the rest, so 2x is plain Scale2x; rows
-// likewise, the upper values over the top half. An output narrower or shorter
-// than the source has blocks 0 or 1 wide, where the rule means nothing: every
-// pixel shown is then the source pixel itself.
+// doubled columns; rows likewise. Up to 2x on both axes a block shows the
+// rule's left value over its first half (rounded up) and its right value over
+// the rest, the upper values over its top half, so 2x is plain Scale2x.
+//
+// Beyond 2x the 2x2 blocks would only grow, and diagonal edges with them, so
+// the rule is applied again to its own output: up to 4x each source pixel
+// becomes 4x4 sub-pixels, beyond 4x 8x8, and output pixel i of a block w wide
+// shows the sub-pixel under its centre, floor((2i + 1) * k / (2w)) of k. At
+// 4x that is Scale4x. The rule's output before the last application is made
+// a strip row at a time (DoubledRows) and read by the last pass as a source
+// would be, each of its columns and rows showing its halves over as many
+// places as the sub-pixels give them (BlockPlaces), none included.
+//
+// An output narrower or shorter than the source has blocks 0 or 1 wide, where
+// the rule means nothing: every pixel shown is then the source pixel itself.
 
 namespace {
 
@@ -25,6 +35,45 @@ UpscaleKernels selectedKernels = BestUpscaleKernels();
 uint32_t ScaledPosition(uint32_t position, uint32_t output, uint32_t source)
 {
     return static_cast<uint32_t>(uint64_t(position) * output / source);
+}
+
+bool RuleApplies(const ScaleGeometry& geometry)
+{
+    return geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
+}
+
+// How many times the rule is applied: none where the output is smaller than
+// the source on either axis, once up to twice its size on both, twice up to
+// four times on both, three times beyond.
+uint32_t RuleLevels(const ScaleGeometry& geometry)
+{
+    if (!RuleApplies(geometry))
+        return 0;
+    const auto beyond = [&](uint64_t times) {
+        return geometry.outputWidth > times * geometry.sourceWidth ||
+               geometry.outputHeight > times * geometry.sourceHeight;
+    };
+    return beyond(4) ? 3 : beyond(2) ? 2 : 1;
+}
+
+constexpr uint32_t maxCells = 4;
+
+// The pass that writes the output, and the image it reads: the source up to
+// one application of the rule, otherwise the rule's output after all but the
+// last, `Cells()` columns and rows of it for each source pixel.
+struct LastPass {
+    ScaleGeometry geometry;
+    uint32_t levels;
+
+    uint32_t Cells() const { return levels > 1 ? 1u << (levels - 1) : 1; }
+    uint32_t Width() const { return geometry.sourceWidth * Cells(); }
+    uint32_t Height() const { return geometry.sourceHeight * Cells(); }
+};
+
+// The geometry of one application at exactly twice the size.
+ScaleGeometry Doubling(uint32_t width, uint32_t height)
+{
+    return {width, height, 0, 2 * width, 2 * height, 0};
 }
 
 // The accumulator stepping of one axis, started at any source index: blocks
@@ -59,55 +108,136 @@ private:
     uint32_t accumulator_;
 };
 
-// The widths of a strip's columns, worked out once for all its rows.
+// The places of one axis' columns (or rows) of the last pass's image, walked
+// from a source index on. Blocks take only two widths, so the places of a
+// block's cells are worked out once for each.
+class AxisSteps {
+public:
+    AxisSteps(uint32_t first, uint32_t output, uint32_t source, uint32_t levels)
+        : stepper_(first, output, source), cells_(LastPass{{}, levels}.Cells()), cell_(cells_)
+    {
+        for (uint32_t extra = 0; extra < 2; ++extra)
+            LayOutBlock(stepper_.Whole() + extra, levels, patterns_[extra]);
+    }
+
+    uint32_t Whole() const { return stepper_.Whole(); }
+
+    BlockPlaces Next()
+    {
+        if (cell_ == cells_) {
+            cell_ = 0;
+            pattern_ = patterns_[stepper_.NextExtra()];
+        }
+        return pattern_[cell_++];
+    }
+
+private:
+    // Beyond one application each output pixel takes the sub-pixel under its
+    // centre; the cell of sub-pixel s is s / 2, and s % 2 its half.
+    void LayOutBlock(uint32_t width, uint32_t levels, BlockPlaces* cells) const
+    {
+        if (levels <= 1) {
+            cells[0] = {(width + 1) / 2, width / 2};
+            return;
+        }
+        for (uint32_t cell = 0; cell < cells_; ++cell)
+            cells[cell] = {0, 0};
+        const uint64_t subPixels = 2 * cells_;
+        for (uint64_t place = 0; place < width; ++place) {
+            const uint64_t subPixel = (2 * place + 1) * subPixels / (2 * uint64_t(width));
+            BlockPlaces& cell = cells[subPixel / 2];
+            ++(subPixel % 2 ? cell.second : cell.first);
+        }
+    }
+
+    BlockStepper stepper_;
+    uint32_t cells_;
+    uint32_t cell_;
+    BlockPlaces patterns_[2][maxCells];
+    const BlockPlaces* pattern_ = nullptr;
+};
+
+// The places of a strip's columns, worked out once for all its rows.
 template <typename Pixel>
 class StripPlan {
 public:
-    StripPlan(const ScaleGeometry& geometry, const PixelRect& strip, UpscaleKernels permuting)
-        : columns_{strip.right - strip.left, strip.left == 0 ? 1u : 0u, strip.right - strip.left},
-          outputLeft_(ScaledPosition(strip.left, geometry.outputWidth, geometry.sourceWidth)),
-          outputRight_(ScaledPosition(strip.right, geometry.outputWidth, geometry.sourceWidth))
+    StripPlan(const LastPass& pass, const PixelRect& strip, UpscaleKernels permuting)
+        : outputLeft_(ScaledPosition(strip.left, pass.geometry.outputWidth, pass.geometry.sourceWidth)),
+          outputRight_(ScaledPosition(strip.right, pass.geometry.outputWidth, pass.geometry.sourceWidth)),
+          standard_(pass.levels <= 1)
     {
-        if (strip.right == geometry.sourceWidth)
+        const uint32_t left = strip.left * pass.Cells();
+        const uint32_t right = strip.right * pass.Cells();
+        columns_ = {right - left, left == 0 ? 1u : 0u, right - left};
+        if (right == pass.Width())
             --columns_.interiorEnd;
         if (columns_.interiorEnd < columns_.interiorBegin)
             columns_.interiorEnd = columns_.interiorBegin = columns_.count;
-        BlockStepper stepper(strip.left, geometry.outputWidth, geometry.sourceWidth);
-        whole_ = stepper.Whole();
-        for (uint32_t column = 0; column < columns_.count; ++column)
-            extra_[column] = stepper.NextExtra();
-        if (whole_ >= 1 && whole_ <= 3)
+        AxisSteps steps(strip.left, pass.geometry.outputWidth, pass.geometry.sourceWidth, pass.levels);
+        whole_ = steps.Whole();
+        uint32_t widest = 0;
+        for (uint32_t column = 0; column < columns_.count; ++column) {
+            places_[column] = steps.Next();
+            widest = std::max(widest, places_[column].first + places_[column].second);
+        }
+        if (widest <= 4 && OutputColumns() > 0)
             CutForPermuting(permuting);
-        if (permuting_ == UpscaleKernels::Portable)
+        if (permuting_ == UpscaleKernels::Portable && standard_)
             PackGroups();
+        else if (permuting_ == UpscaleKernels::Portable && OutputColumns() <= maxOutputColumns)
+            ListShownValues();
     }
 
     const StripColumns& Columns() const { return columns_; }
     ColumnWidths Widths() const
     {
-        return {columns_.count, whole_, extra_, columns_.interiorBegin, groupExtras_,
-                chunks_.count ? &chunks_ : nullptr};
+        return {columns_.count, places_, columns_.interiorBegin, groupExtras_, chunks_.count ? &chunks_ : nullptr,
+                listed_ ? shown_ : nullptr, OutputColumns()};
     }
     // The permuting level the chunks were cut for; Portable when they were not.
     UpscaleKernels Permuting() const { return permuting_; }
+    // Whether the columns are laid out as one application lays them out, each
+    // `Whole()` or `Whole()` + 1 wide.
+    bool Standard() const { return standard_; }
+    uint32_t Whole() const { return whole_; }
     uint32_t OutputLeft() const { return outputLeft_; }
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
 
 private:
     static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
-    // For each width up to four, a byte for each of its places: 1 where the
-    // place shows the right value, from place (width + 1) / 2 on.
-    static constexpr uint8_t rightPlaces[5][4] = {{}, {0, 1, 1, 1}, {0, 1, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}};
+    // For each count of first places up to four, a byte for each of four
+    // places: 1 where the place shows the second value.
+    static constexpr uint8_t secondPlaces[5][4] = {{1, 1, 1, 1}, {0, 1, 1, 1}, {0, 0, 1, 1}, {0, 0, 0, 1}, {}};
 
+    // Columns are at most four output columns wide: each writes four places
+    // at once, and the next one starts where its width ends.
     void CutForPermuting(UpscaleKernels permuting)
     {
-        if (permuting == UpscaleKernels::Avx512 && Fits<Avx512Chunks<Pixel>>()) {
-            CutIntoChunks<Avx512Chunks<Pixel>>();
-            permuting_ = UpscaleKernels::Avx512;
-        } else if (permuting >= UpscaleKernels::Avx2 && Fits<Avx2Chunks<Pixel>>()) {
-            CutIntoChunks<Avx2Chunks<Pixel>>();
-            permuting_ = UpscaleKernels::Avx2;
+        uint16_t sourceColumn[maxOutputColumns + 3];
+        uint8_t rightValue[maxOutputColumns + 3];
+        uint32_t output = 0;
+        for (uint32_t column = 0; column < columns_.count; ++column) {
+            const uint64_t fourTimes = column * 0x0001000100010001u;
+            std::memcpy(sourceColumn + output, &fourTimes, sizeof(fourTimes));
+            std::memcpy(rightValue + output, secondPlaces[places_[column].first], sizeof(secondPlaces[0]));
+            output += places_[column].first + places_[column].second;
         }
+        if (permuting == UpscaleKernels::Avx512 && CutIntoChunks<Avx512Chunks<Pixel>>(sourceColumn, rightValue))
+            permuting_ = UpscaleKernels::Avx512;
+        else if (permuting >= UpscaleKernels::Avx2 && CutIntoChunks<Avx2Chunks<Pixel>>(sourceColumn, rightValue))
+            permuting_ = UpscaleKernels::Avx2;
+    }
+
+    void ListShownValues()
+    {
+        uint16_t* shown = shown_;
+        for (uint32_t column = 0; column < columns_.count; ++column) {
+            for (uint32_t place = 0; place < places_[column].first; ++place)
+                *shown++ = static_cast<uint16_t>(2 * column);
+            for (uint32_t place = 0; place < places_[column].second; ++place)
+                *shown++ = static_cast<uint16_t>(2 * column + 1);
+        }
+        listed_ = true;
     }
 
     // Only the shuffling kernels read the packed groups.
@@ -116,27 +246,18 @@ private:
         const uint32_t groupColumns = ShuffleGroupColumns(whole_, sizeof(Pixel));
         const uint32_t groups = groupColumns ? (columns_.count - columns_.interiorBegin) / groupColumns : 0;
         for (uint32_t group = 0; group < groups; ++group)
-            groupExtras_[group] = PackGroup(extra_ + columns_.interiorBegin + group * groupColumns, groupColumns);
+            groupExtras_[group] = PackGroup(places_ + columns_.interiorBegin + group * groupColumns, groupColumns);
     }
 
-    // Each part reads the columns from the first one it shows, or the strip's
-    // last ones: its pixels lie at most a part's width apart, since every
-    // column is at least one output column wide.
+    // Each part reads the `partPixels` columns from its base: the columns from
+    // the first one it shows, or the strip's last ones. A part whose pixels
+    // lie further apart, where columns show nothing, cannot be cut.
     template <typename Chunks>
-    void CutIntoChunks()
+    bool CutIntoChunks(const uint16_t* sourceColumn, const uint8_t* rightValue)
     {
-        // Columns are at most four output columns wide: each writes four
-        // places at once, and the next one starts where its width ends.
-        uint16_t sourceColumn[maxOutputColumns + 3];
-        uint8_t rightValue[maxOutputColumns + 3];
-        uint32_t output = 0;
-        for (uint32_t column = 0; column < columns_.count; ++column) {
-            const uint32_t width = whole_ + extra_[column];
-            const uint64_t fourTimes = column * 0x0001000100010001u;
-            std::memcpy(sourceColumn + output, &fourTimes, sizeof(fourTimes));
-            std::memcpy(rightValue + output, rightPlaces[width], sizeof(rightPlaces[width]));
-            output += width;
-        }
+        const uint32_t output = OutputColumns();
+        if (columns_.count < Chunks::partPixels || output < Chunks::pixels)
+            return false;
         constexpr uint32_t partsPerChunk = Chunks::pixels / Chunks::partPixels;
         chunks_ = {(output + Chunks::pixels - 1) / Chunks::pixels,
                    output - Chunks::pixels,
@@ -145,7 +266,12 @@ private:
                    OutputColumnsOf(0, columns_.interiorBegin),
                    OutputColumnsOf(columns_.interiorEnd, columns_.count),
                    false};
-        chunks_.narrow = Chunks::mayBeNarrow && WidestPart<Chunks>(sourceColumn) <= Chunks::partPixels - 2;
+        const uint32_t widest = WidestPart<Chunks>(sourceColumn);
+        if (widest > Chunks::partPixels) {
+            chunks_ = {};
+            return false;
+        }
+        chunks_.narrow = Chunks::mayBeNarrow && widest <= Chunks::partPixels - 2;
         const uint32_t lastBase = columns_.count - Chunks::partPixels + (chunks_.narrow ? 2 : 0);
         ForEachPart<Chunks>([&](uint32_t chunk, uint32_t part, uint32_t first) {
             const uint32_t base = std::min<uint32_t>(sourceColumn[first], lastBase);
@@ -153,8 +279,8 @@ private:
             SetPartControl(Chunks(), control_ + chunk * Chunks::controlBytes, part * Chunks::partPixels,
                            sourceColumn + first, rightValue + first, base);
         });
+        return true;
     }
-
     // Calls `part(chunk, part, first)` for each part of each chunk, `first`
     // its first output column.
     template <typename Chunks, typename PartFunction>
@@ -182,14 +308,8 @@ private:
     {
         uint32_t output = 0;
         for (uint32_t column = begin; column < end; ++column)
-            output += whole_ + extra_[column];
+            output += places_[column].first + places_[column].second;
         return output;
-    }
-
-    template <typename Chunks>
-    bool Fits() const
-    {
-        return columns_.count >= Chunks::partPixels && OutputColumns() >= Chunks::pixels;
     }
 
     static void SetControl(Avx2Chunks<Pixel>, uint8_t* control, uint32_t lane, uint32_t offset, bool right)
@@ -226,20 +346,23 @@ private:
         std::memcpy(control + sizeof(Pixel) * firstLane, indices, sizeof(indices));
     }
 
-    static uint8_t PackGroup(const uint8_t* extra, uint32_t columns)
+    uint8_t PackGroup(const BlockPlaces* places, uint32_t columns) const
     {
         uint8_t packed = 0;
         for (uint32_t column = 0; column < columns; ++column)
-            packed |= static_cast<uint8_t>(extra[column] << column);
+            packed |= static_cast<uint8_t>((places[column].first + places[column].second - whole_) << column);
         return packed;
     }
 
     StripColumns columns_;
     uint32_t outputLeft_;
     uint32_t outputRight_;
+    bool standard_;
     uint32_t whole_;
-    uint8_t extra_[stripColumns];
+    BlockPlaces places_[stripColumns];
     uint8_t groupExtras_[stripColumns];
+    bool listed_ = false;
+    uint16_t shown_[maxOutputColumns];
     OutputChunks chunks_ = {};
     UpscaleKernels permuting_ = UpscaleKernels::Portable;
     // At most four control bytes per output pixel, in either layout.
@@ -345,8 +468,8 @@ RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
         return PermutingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
     if (plan.Permuting() == UpscaleKernels::Avx2)
         return PermutingKernelsAvx2<Pixel>();
-    if (selectedKernels >= UpscaleKernels::Ssse3) {
-        const RowKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(plan.Widths().whole);
+    if (selectedKernels >= UpscaleKernels::Ssse3 && plan.Standard()) {
+        const RowKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(plan.Whole());
         if (shuffling.blockRows)
             return shuffling;
     }
@@ -354,6 +477,89 @@ RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
         return {BlockRowsInTurn<Pixel, RuleRowSse2<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
     return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
 }
+
+template <typename Pixel>
+UpscaleKernels PermutingFor(const LastPass& pass)
+{
+    return selectedKernels >= UpscaleKernels::Avx2 && pass.levels > 0 ? selectedKernels : UpscaleKernels::Portable;
+}
+
+// The rows of the rule's output at exactly twice the size of the `Inner` rows
+// it is made from: row r is the upper or the lower output row of inner row
+// r / 2, from its column `left` on, with the columns beside the strip that the
+// rule's next application reads. Both rows of an inner row are made together
+// and kept while the rows next to them may still be asked for; rows are asked
+// for in rising order, at most three inner rows' worth at a time, so the
+// lowest kept is the one to replace.
+template <typename Pixel, typename Inner>
+class DoubledRows {
+public:
+    template <typename MakeInner>
+    DoubledRows(const MakeInner& makeInner, const ScaleGeometry& doubling, uint32_t left, uint32_t right,
+                RuleValues<Pixel>& scratch)
+        : inner_(makeInner(InnerStrip(doubling, left, right))),
+          pass_{doubling, 1},
+          plan_(pass_, InnerStrip(doubling, left, right), PermutingFor<Pixel>(pass_)),
+          kernels_(ChooseKernels(plan_)),
+          offset_(left - 2 * InnerStrip(doubling, left, right).left),
+          scratch_(scratch)
+    {
+    }
+
+    const Pixel* Row(uint32_t row)
+    {
+        const uint32_t innerRow = row / 2;
+        uint32_t oldest = 0;
+        for (uint32_t slot = 0; slot < slotCount; ++slot) {
+            if (keptRow_[slot] == innerRow + 1)
+                return rows_[slot][row % 2] + margin + offset_;
+            if (keptRow_[slot] < keptRow_[oldest])
+                oldest = slot;
+        }
+        Make(innerRow, rows_[oldest][0] + margin, rows_[oldest][1] + margin);
+        keptRow_[oldest] = innerRow + 1;
+        return rows_[oldest][row % 2] + margin + offset_;
+    }
+
+private:
+    static constexpr uint32_t slotCount = 3;
+    // Room for the strip and the columns beside it, and for the vector rule
+    // to read cleared pixels beyond a frame's edge.
+    static constexpr uint32_t margin = 16;
+    static constexpr uint32_t rowLength = margin + stripColumns + 8 + margin;
+
+    // The inner columns whose blocks hold this strip's columns and the one
+    // beside each end.
+    static PixelRect InnerStrip(const ScaleGeometry& doubling, uint32_t left, uint32_t right)
+    {
+        return {left > 0 ? (left - 1) / 2 : 0, 0, std::min(doubling.sourceWidth, right / 2 + 1),
+                doubling.sourceHeight};
+    }
+
+    void Make(uint32_t innerRow, Pixel* upper, Pixel* lower)
+    {
+        if (innerRow == 0 || innerRow + 1 == pass_.geometry.sourceHeight) {
+            const Pixel* current = inner_.Row(innerRow);
+            kernels_.spread(current, current, plan_.Widths(), upper);
+            std::memcpy(lower, upper, plan_.OutputColumns() * sizeof(Pixel));
+            return;
+        }
+        const Pixel* above = inner_.Row(innerRow - 1);
+        const Pixel* current = inner_.Row(innerRow);
+        kernels_.blockRows({above, current, inner_.Row(innerRow + 1)}, plan_.Columns(), plan_.Widths(), upper, lower,
+                           scratch_);
+    }
+
+    Inner inner_;
+    LastPass pass_;
+    StripPlan<Pixel> plan_;
+    RowKernels<Pixel> kernels_;
+    uint32_t offset_;
+    RuleValues<Pixel>& scratch_;
+    // Inner row numbers plus one, 0 for an empty slot.
+    uint32_t keptRow_[slotCount] = {};
+    alignas(64) Pixel rows_[slotCount][2][rowLength] = {};
+};
 
 // Where a strip's output rows go: `row` is the strip's first output column in
 // the output row to be written next.
@@ -369,66 +575,100 @@ void RepeatRow(const StripOutput& output, uint32_t count)
         std::memcpy(output.row + ptrdiff_t(copy) * output.pitch, output.row, output.rowBytes);
 }
 
-uint8_t* RowBelow(const StripOutput& output, uint32_t rows)
+StripOutput RowsBelow(const StripOutput& output, uint32_t rows)
 {
-    return output.row + ptrdiff_t(rows) * output.pitch;
+    return {output.row + ptrdiff_t(rows) * output.pitch, output.pitch, output.rowBytes};
 }
 
-// A block row's output: its upper rows, then its lower ones (none when the
-// block is one row high).
+// A block row's output: its upper rows, then its lower ones.
 struct BlockOutput {
     StripOutput upper;
     StripOutput lower;
-    uint32_t upperRows;
-    uint32_t lowerRows;
+    BlockPlaces rows;
 
     template <typename Pixel>
     Pixel* UpperRow() const
     {
-        return reinterpret_cast<Pixel*>(upper.row);
+        return rows.first ? reinterpret_cast<Pixel*>(upper.row) : nullptr;
     }
 
     template <typename Pixel>
     Pixel* LowerRow() const
     {
-        return lowerRows ? reinterpret_cast<Pixel*>(lower.row) : nullptr;
+        return rows.second ? reinterpret_cast<Pixel*>(lower.row) : nullptr;
     }
 
     void RepeatRows() const
     {
-        RepeatRow(upper, upperRows);
-        RepeatRow(lower, lowerRows);
+        RepeatRow(upper, rows.first);
+        RepeatRow(lower, rows.second);
     }
 };
 
-// The upper rows of a block take the rule's upper values, the lower rows the
-// lower values.
-BlockOutput BlockOutputOf(const StripOutput& out, uint32_t height)
+BlockOutput BlockOutputOf(const StripOutput& out, BlockPlaces rows)
 {
-    const uint32_t upperRows = (height + 1) / 2;
-    return {out, {RowBelow(out, upperRows), out.pitch, out.rowBytes}, upperRows, height - upperRows};
+    return {out, RowsBelow(out, rows.first), rows};
+}
+
+uint32_t Total(BlockPlaces places)
+{
+    return places.first + places.second;
 }
 
 template <typename Pixel>
-void WriteRuleRows(const RowKernels<Pixel>& kernels, const NeighbourRows<Pixel>& rows, const StripPlan<Pixel>& plan,
-                   const StripOutput& out, uint32_t height, RuleValues<Pixel>& values)
+NeighbourRows<Pixel> UpsideDown(const NeighbourRows<Pixel>& rows)
 {
-    const BlockOutput block = BlockOutputOf(out, height);
-    kernels.blockRows(rows, plan.Columns(), plan.Widths(), block.UpperRow<Pixel>(), block.LowerRow<Pixel>(), values);
+    return {rows.opposite, rows.current, rows.vertical};
+}
+
+// One source row's blocks. Blocks that show only their lower halves are
+// written by the rule for the upper ones read upside down.
+template <typename Pixel, typename SourceRows>
+StripOutput WriteRuleRows(const RowKernels<Pixel>& kernels, SourceRows& source, uint32_t y, BlockPlaces places,
+                          const StripPlan<Pixel>& plan, const StripOutput& out, RuleValues<Pixel>& values)
+{
+    if (Total(places) == 0)
+        return out;
+    const Pixel* above = source.Row(y - 1);
+    const Pixel* current = source.Row(y);
+    const NeighbourRows<Pixel> rows = {above, current, source.Row(y + 1)};
+    const BlockOutput block = BlockOutputOf(out, places);
+    if (places.first)
+        kernels.blockRows(rows, plan.Columns(), plan.Widths(), block.UpperRow<Pixel>(), block.LowerRow<Pixel>(),
+                          values);
+    else
+        kernels.blockRows(UpsideDown(rows), plan.Columns(), plan.Widths(), block.LowerRow<Pixel>(), nullptr, values);
     block.RepeatRows();
+    return RowsBelow(out, Total(places));
 }
 
-template <typename Pixel>
-void WriteRuleRowPair(const RowKernels<Pixel>& kernels, const RowPair<Pixel>& rows, const StripPlan<Pixel>& plan,
-                      const StripOutput& out, uint32_t firstHeight, uint32_t secondHeight)
+// Two source rows' blocks in one pass, where both show their upper halves or
+// neither does; the pair read upside down gives the lower halves as upper
+// ones, the second row's first.
+template <typename Pixel, typename SourceRows>
+StripOutput WriteRuleRowPair(const RowKernels<Pixel>& kernels, SourceRows& source, uint32_t y, BlockPlaces first,
+                             BlockPlaces second, const StripPlan<Pixel>& plan, const StripOutput& out,
+                             RuleValues<Pixel>& values)
 {
-    const BlockOutput first = BlockOutputOf(out, firstHeight);
-    const BlockOutput second = BlockOutputOf({RowBelow(out, firstHeight), out.pitch, out.rowBytes}, secondHeight);
-    kernels.blockRowPairs(rows, plan.Columns(), plan.Widths(),
-                          {first.UpperRow<Pixel>(), first.LowerRow<Pixel>(), second.UpperRow<Pixel>(),
-                           second.LowerRow<Pixel>()});
-    first.RepeatRows();
-    second.RepeatRows();
+    if (Total(first) == 0 || Total(second) == 0 || (first.first == 0) != (second.first == 0))
+        return WriteRuleRows(kernels, source, y + 1, second, plan,
+                             WriteRuleRows(kernels, source, y, first, plan, out, values), values);
+    const Pixel* above = source.Row(y - 1);
+    const Pixel* current = source.Row(y);
+    const Pixel* next = source.Row(y + 1);
+    const RowPair<Pixel> rows = {above, current, next, source.Row(y + 2)};
+    const BlockOutput upper = BlockOutputOf(out, first);
+    const BlockOutput lower = BlockOutputOf(RowsBelow(out, Total(first)), second);
+    if (first.first)
+        kernels.blockRowPairs(rows, plan.Columns(), plan.Widths(),
+                              {upper.UpperRow<Pixel>(), upper.LowerRow<Pixel>(), lower.UpperRow<Pixel>(),
+                               lower.LowerRow<Pixel>()});
+    else
+        kernels.blockRowPairs({rows.below, rows.second, rows.first, rows.above}, plan.Columns(), plan.Widths(),
+                              {lower.LowerRow<Pixel>(), nullptr, upper.LowerRow<Pixel>(), nullptr});
+    upper.RepeatRows();
+    lower.RepeatRows();
+    return RowsBelow(out, Total(first) + Total(second));
 }
 
 template <typename Pixel>
@@ -441,62 +681,85 @@ StripOutput FirstOutputRow(const ScaleGeometry& geometry, const PixelRect& strip
             geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
 }
 
-bool RuleApplies(const ScaleGeometry& geometry)
-{
-    return geometry.outputWidth >= geometry.sourceWidth && geometry.outputHeight >= geometry.sourceHeight;
-}
-
+// The rows of the last pass's image that a strip of source rows covers. Rows
+// are paired within a source row's block, where their places are alike.
 template <typename Pixel, typename SourceRows>
-void ScaleStripRows(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip,
-                    const StripPlan<Pixel>& plan, StripOutput out)
+void ScaleStripRows(SourceRows& source, const LastPass& pass, const PixelRect& strip, const StripPlan<Pixel>& plan,
+                    StripOutput out, RuleValues<Pixel>& values)
 {
-    const ColumnWidths widths = plan.Widths();
+    const ScaleGeometry& geometry = pass.geometry;
     const RowKernels<Pixel> kernels = ChooseKernels(plan);
-    const bool ruleApplies = RuleApplies(geometry);
-    RuleValues<Pixel> values;
-    BlockStepper rows(strip.top, geometry.outputHeight, geometry.sourceHeight);
-    for (uint32_t y = strip.top; y < strip.bottom; ++y) {
-        const uint32_t height = rows.Whole() + rows.NextExtra();
-        if (height == 0)
-            continue;
-        const Pixel* current = source.Row(y);
-        uint32_t written = height;
-        if (!ruleApplies || y == 0 || y + 1 == geometry.sourceHeight) {
-            kernels.spread(current, current, widths, reinterpret_cast<Pixel*>(out.row));
-            RepeatRow(out, height);
-        } else if (kernels.blockRowPairs && y + 1 < strip.bottom && y + 2 < geometry.sourceHeight) {
-            const uint32_t secondHeight = rows.Whole() + rows.NextExtra();
-            const Pixel* above = source.Row(y - 1);
-            WriteRuleRowPair(kernels, {above, current, source.Row(y + 1), source.Row(y + 2)}, plan, out, height,
-                             secondHeight);
-            written += secondHeight;
+    const uint32_t height = pass.Height();
+    const uint32_t end = strip.bottom * pass.Cells();
+    AxisSteps steps(strip.top, geometry.outputHeight, geometry.sourceHeight, pass.levels);
+    for (uint32_t y = strip.top * pass.Cells(); y < end; ++y) {
+        const BlockPlaces places = steps.Next();
+        if (pass.levels == 0 || y == 0 || y + 1 == height) {
+            if (Total(places) == 0)
+                continue;
+            const Pixel* current = source.Row(y);
+            kernels.spread(current, current, plan.Widths(), reinterpret_cast<Pixel*>(out.row));
+            RepeatRow(out, Total(places));
+            out = RowsBelow(out, Total(places));
+        } else if (kernels.blockRowPairs && y + 1 < end && y + 2 < height && (pass.Cells() == 1 || y % 2 == 0)) {
+            out = WriteRuleRowPair(kernels, source, y, places, steps.Next(), plan, out, values);
             ++y;
         } else {
-            const Pixel* above = source.Row(y - 1);
-            WriteRuleRows(kernels, {above, current, source.Row(y + 1)}, plan, out, height, values);
+            out = WriteRuleRows(kernels, source, y, places, plan, out, values);
         }
-        out.row = RowBelow(out, written);
     }
 }
 
 template <typename Pixel, typename SourceRows>
-void ScaleStrip(SourceRows& source, const ScaleGeometry& geometry, const PixelRect& strip, Pixel* output)
+void ScaleStrip(SourceRows& source, const LastPass& pass, const PixelRect& strip, Pixel* output,
+                RuleValues<Pixel>& values)
 {
-    const bool permuting = selectedKernels >= UpscaleKernels::Avx2 && RuleApplies(geometry);
-    const StripPlan<Pixel> plan(geometry, strip, permuting ? selectedKernels : UpscaleKernels::Portable);
-    ScaleStripRows(source, geometry, strip, plan, FirstOutputRow(geometry, strip, plan, output));
+    const StripPlan<Pixel> plan(pass, strip, PermutingFor<Pixel>(pass));
+    ScaleStripRows(source, pass, strip, plan, FirstOutputRow(pass.geometry, strip, plan, output), values);
+}
+
+// One strip of source columns, from the rows `makeRows` gives for a strip of
+// them, doubled by the rule before the last pass where it is applied more
+// than once. The passes never run at once, so they share one scratch.
+template <typename Pixel, typename MakeRows>
+void ScaleOnLevels(const ScaleGeometry& geometry, uint32_t levels, const PixelRect& strip, const MakeRows& makeRows,
+                   Pixel* output)
+{
+    using Rows = decltype(makeRows(strip));
+    RuleValues<Pixel> values;
+    const LastPass pass = {geometry, levels};
+    const uint32_t left = strip.left * pass.Cells();
+    const uint32_t right = strip.right * pass.Cells();
+    const ScaleGeometry once = Doubling(geometry.sourceWidth, geometry.sourceHeight);
+    if (levels == 2) {
+        DoubledRows<Pixel, Rows> rows(makeRows, once, left, right, values);
+        ScaleStrip(rows, pass, strip, output, values);
+    } else if (levels == 3) {
+        const auto makeDoubled = [&](const PixelRect& columns) {
+            return DoubledRows<Pixel, Rows>(makeRows, once, columns.left, columns.right, values);
+        };
+        DoubledRows<Pixel, DoubledRows<Pixel, Rows>> rows(makeDoubled, Doubling(once.outputWidth, once.outputHeight),
+                                                          left, right, values);
+        ScaleStrip(rows, pass, strip, output, values);
+    } else {
+        Rows rows = makeRows(strip);
+        ScaleStrip(rows, pass, strip, output, values);
+    }
 }
 
 // Strips bound the buffers a row needs, so any frame width is served without
-// allocating; each strip writes its own output columns.
-template <typename ScaleOneStrip>
-void ForEachStrip(const PixelRect& rect, ScaleOneStrip scaleStrip)
+// allocating; each strip writes its own output columns. A strip's columns of
+// the last pass's image fit those buffers.
+template <typename Pixel, typename MakeRows>
+void ScaleRect(const ScaleGeometry& geometry, const PixelRect& rect, const MakeRows& makeRows, Pixel* output)
 {
     if (rect.top == rect.bottom)
         return;
+    const uint32_t levels = RuleLevels(geometry);
+    const uint32_t columns = stripColumns / LastPass{geometry, levels}.Cells();
     for (uint32_t left = rect.left; left < rect.right;) {
-        const uint32_t right = rect.right - left > stripColumns ? left + stripColumns : rect.right;
-        scaleStrip(PixelRect{left, rect.top, right, rect.bottom});
+        const uint32_t right = rect.right - left > columns ? left + columns : rect.right;
+        ScaleOnLevels(geometry, levels, PixelRect{left, rect.top, right, rect.bottom}, makeRows, output);
         left = right;
     }
 }
@@ -510,10 +773,9 @@ template <typename Lookup>
 void ScaleExpandedRect(const typename Lookup::Source* sourcePixels, const Lookup& lookup, uint32_t* output,
                        const ScaleGeometry& geometry, const PixelRect& rect)
 {
-    ForEachStrip(rect, [&](const PixelRect& strip) {
-        ExpandedRows<Lookup> rows(sourcePixels, geometry.sourcePitch, lookup, geometry.sourceWidth, strip);
-        ScaleStrip(rows, geometry, strip, output);
-    });
+    ScaleRect(geometry, rect, [&](const PixelRect& strip) {
+        return ExpandedRows<Lookup>(sourcePixels, geometry.sourcePitch, lookup, geometry.sourceWidth, strip);
+    }, output);
 }
 
 }
@@ -538,10 +800,9 @@ void ScaleFrame16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeo
 void ScaleRect16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry,
                  const PixelRect& rect)
 {
-    ForEachStrip(rect, [&](const PixelRect& strip) {
-        SourceRows16 rows(sourcePixels, geometry.sourcePitch, strip.left);
-        ScaleStrip(rows, geometry, strip, output);
-    });
+    ScaleRect(geometry, rect, [&](const PixelRect& strip) {
+        return SourceRows16(sourcePixels, geometry.sourcePitch, strip.left);
+    }, output);
 }
 
 void ScaleFrame16To32(const uint16_t* sourcePixels, uint32_t* output, const ScaleGeometry& geometry)

@@ -18,16 +18,16 @@ struct ScaleGeometry {
 };
 
 // Enlarge a whole frame, or one rectangle of it, with the Scale2x edge rule
-// spread fractionally over the output. The 8-bit routines expand palette
-// indices through `screenColours` (256 0x00RRGGBB values) on the way and
-// compare neighbours by colour; the 16-bit routines copy RGB565 values, and
-// the 16-to-32 ones write them widened to screen colours as Rgb565Widening
+// spread fractionally over the output; beyond 2x the rule is applied again to
+// its own output, up to three times (Upscale.cpp). The 8-bit routines expand
+// palette indices through `screenColours` (256 0x00RRGGBB values) on the way
+// and compare neighbours by colour; the 16-bit routines copy RGB565 values,
+// and the 16-to-32 ones write them widened to screen colours as Rgb565Widening
 // does (Expand.h), which keeps distinct pixels distinct, so that the picture
-// is the 16-bit one in the screen's format. Any
-// output size is served, smaller or more than twice as large included. A
-// rectangle routine rewrites exactly the pixels the frame routine would write
-// in ScaledArea(rect), reading neighbours from the whole frame, and nothing
-// else.
+// is the 16-bit one in the screen's format. Any output size is served,
+// smaller or more than twice as large included. A rectangle routine rewrites
+// exactly the pixels the frame routine would write in ScaledArea(rect),
+// reading neighbours from the whole frame, and nothing else.
 void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
                  const ScaleGeometry& geometry);
 void ScaleRect8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,

@@ -3,10 +3,11 @@
 #include <cstdint>
 
 // The row kernels behind the upscaling routines. A frame is worked in strips
-// of at most `stripColumns` source columns and a row at a time: a rule kernel
-// finds, for every source pixel of a strip row, the value of the left part and
-// of the right part of its output block, and a spread kernel lays those values
-// out over the output row, each column as wide as the stepping makes it.
+// of at most `stripColumns` columns and a row at a time: a rule kernel finds,
+// for every pixel of a strip row, the value of the left part and of the right
+// part of its output block, and a spread kernel lays those values out over
+// the output row, each over as many places as the layout gives it. The pixels
+// are the source's, or beyond 2x those of the rule's own output (Upscale.cpp).
 
 constexpr uint32_t stripColumns = 1024;
 
@@ -75,18 +76,31 @@ struct OutputChunks {
     bool narrow;
 };
 
-// Output columns per source column of a strip: `whole` plus the column's byte
-// of `extra` (0 or 1). From column `groupsBegin` on, `groupExtras` packs the
-// extras of each group of ShuffleGroupColumns columns into a byte, bit i for
-// the group's column i, for the shuffling kernels; they are packed only where
-// `chunks`, the output cut into chunks for the permuting kernels, is null.
+// How many output places show a column's (or a row's) first value, the left
+// (upper) one, and how many its second, the right (lower) one, which follow.
+struct BlockPlaces {
+    uint32_t first;
+    uint32_t second;
+};
+
+// The output places of each of a strip's columns. Where the strip is laid out
+// as one application of the rule lays it out, a column `whole` or `whole` + 1
+// wide showing its left value over the first half, rounded up, the SSSE3
+// kernels may be chosen: from column `groupsBegin` on, `groupExtras` packs
+// the extra places of each group of ShuffleGroupColumns columns into a byte,
+// bit i for the group's column i. They are packed only where `chunks`, the
+// output cut into chunks for the permuting kernels, is null.
+// Where the layout is another and the kernels do not permute, `shown` gives
+// for each of the `outputCount` output places twice the column it shows, plus
+// 1 where it shows the second value; it is null otherwise.
 struct ColumnWidths {
     uint32_t count;
-    uint32_t whole;
-    const uint8_t* extra;
+    const BlockPlaces* places;
     uint32_t groupsBegin;
     const uint8_t* groupExtras;
     const OutputChunks* chunks;
+    const uint16_t* shown;
+    uint32_t outputCount;
 };
 
 // The rule's left and right values for the upper and the lower output rows
@@ -168,8 +182,8 @@ template <typename Pixel>
 void RuleRowSse2(const NeighbourRows<Pixel>& rows, const StripColumns& columns, Pixel* left, Pixel* right);
 
 // The SSSE3 kernels, which lay rows out with byte shuffles, for strips whose
-// columns are `whole` or `whole` + 1 output columns wide; nulls where there
-// are none (below 1x and from 4x on).
+// columns are `whole` or `whole` + 1 output columns wide, the left value over
+// the first half; nulls where there are none (below 1x and from 4x on).
 template <typename Pixel>
 RowKernels<Pixel> ShufflingKernelsFor(uint32_t whole);
 

@@ -41,25 +41,30 @@ static Pixel* Fill(Pixel* output, Pixel value, uint32_t count)
     return output;
 }
 
-// A block of width w shows its left value in the first (w + 1) / 2 columns and
-// its right value in the other w / 2, so a single column shows the left value
-// and a width of 0 (an output narrower than the source) shows nothing.
 template <typename Pixel>
 Pixel* SpreadColumns(const Pixel* left, const Pixel* right, const ColumnWidths& widths, uint32_t begin, uint32_t end,
                      Pixel* output)
 {
     for (uint32_t column = begin; column < end; ++column) {
-        const uint32_t width = widths.whole + widths.extra[column];
-        output = Fill(output, left[column], (width + 1) / 2);
-        output = Fill(output, right[column], width / 2);
+        output = Fill(output, left[column], widths.places[column].first);
+        output = Fill(output, right[column], widths.places[column].second);
     }
     return output;
 }
 
+// Places of zero, one or two a column, as beyond 2x, would make the filling
+// loops branch unpredictably; one lookup a place does not.
 template <typename Pixel>
 void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths& widths, Pixel* output)
 {
-    SpreadColumns(left, right, widths, 0, widths.count, output);
+    if (!widths.shown) {
+        SpreadColumns(left, right, widths, 0, widths.count, output);
+        return;
+    }
+    const Pixel* const values[2] = {left, right};
+    const uint16_t* shown = widths.shown;
+    for (Pixel* const end = output + widths.outputCount; output != end; ++output, ++shown)
+        *output = values[*shown & 1][*shown >> 1];
 }
 
 template void KeepColumns(const uint16_t*, uint32_t, uint32_t, uint16_t*, uint16_t*);

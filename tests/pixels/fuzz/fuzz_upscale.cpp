@@ -77,14 +77,15 @@ private:
     GuardedBuffer memory_;
 };
 
-// As the mode, twice it, anything up to three times it, or up to eight.
+// As the mode, twice or four times it, anything up to three times it, or up to
+// eight.
 uint32_t DrawOutputSide(FuzzInput& input, uint32_t mode)
 {
     switch (input.Below(4)) {
     case 0:
         return mode;
     case 1:
-        return 2 * mode;
+        return (input.Below(2) + 1) * 2 * mode;
     case 2:
         return input.Below(3 * mode + 3);
     default:

@@ -86,14 +86,15 @@ struct Size {
     uint32_t width, height, outWidth, outHeight;
 };
 
-// Working range, its edges, above 2x, below 1x, one axis each way, frames of
-// one or two pixels, odd 16-bit widths (whose rows are padded), and frames
-// wider than the routines' strips.
+// Working range, its edges, above 2x, 4x and beyond, below 1x, one axis each
+// way, frames of one or two pixels, odd 16-bit widths (whose rows are padded),
+// and frames wider than the routines' strips at each level.
 constexpr Size sizes[] = {
     {640, 480, 800, 600}, {640, 480, 1024, 768}, {640, 480, 1440, 1080}, {64, 48, 80, 48},  {64, 48, 64, 60},
     {33, 17, 65, 33},     {33, 17, 66, 34},      {31, 9, 100, 40},       {40, 30, 37, 25},  {40, 30, 35, 45},
     {45, 30, 60, 20},     {1, 1, 3, 2},          {2, 2, 3, 3},           {1, 5, 2, 9},      {1100, 6, 1301, 11},
-    {1100, 6, 700, 7},    {7, 7, 13, 13},        {5, 4, 23, 19},
+    {1100, 6, 700, 7},    {7, 7, 13, 13},        {5, 4, 23, 19},         {64, 48, 192, 144}, {64, 48, 288, 216},
+    {600, 5, 1500, 12},   {300, 8, 1500, 40},    {20, 15, 30, 90},
 };
 
 uint32_t PadBytes(uint32_t width, uint32_t pixelBytes)
@@ -137,7 +138,7 @@ TYPED_TEST(Upscale, EveryKernelMatchesTheReferenceAtEverySize)
 TYPED_TEST(Upscale, ARectIsTheFrameInsideItsAreaAndNothingElse)
 {
     constexpr Size rectSizes[] = {{640, 480, 800, 600}, {640, 480, 1024, 768}, {64, 48, 144, 108},
-                                  {40, 30, 35, 45},     {1100, 6, 1301, 11}};
+                                  {40, 30, 35, 45},     {1100, 6, 1301, 11},   {64, 48, 288, 216}};
     for (const Size& size : rectSizes) {
         Picture<TypeParam> picture(size.width, size.height);
         picture.FillRandomly(size.outWidth);
@@ -156,6 +157,50 @@ TYPED_TEST(Upscale, ARectIsTheFrameInsideItsAreaAndNothingElse)
                 Scale(picture, canvas, &rect);
                 ExpectCanvas(canvas, reference, ScaledArea(GeometryOf(picture, canvas), rect));
             }
+    }
+}
+
+// Scale4x as it is usually written: Scale2x of the whole picture, then of
+// that whole picture, each keeping its edge pixels.
+template <typename Value>
+std::vector<Value> TextbookScale2x(const std::vector<Value>& in, uint32_t w, uint32_t h)
+{
+    std::vector<Value> out(size_t(4) * w * h);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            const Value E = in[size_t(y) * w + x];
+            Value E0 = E, E1 = E, E2 = E, E3 = E;
+            if (x > 0 && y > 0 && x + 1 < w && y + 1 < h) {
+                const Value B = in[size_t(y - 1) * w + x], H = in[size_t(y + 1) * w + x];
+                const Value D = in[size_t(y) * w + x - 1], F = in[size_t(y) * w + x + 1];
+                if (B != H && D != F) {
+                    E0 = D == B ? D : E;
+                    E1 = B == F ? F : E;
+                    E2 = D == H ? D : E;
+                    E3 = H == F ? F : E;
+                }
+            }
+            Value* row = &out[size_t(2 * y) * 2 * w + 2 * x];
+            row[0] = E0, row[1] = E1, row[2 * w] = E2, row[2 * w + 1] = E3;
+        }
+    return out;
+}
+
+TYPED_TEST(Upscale, AtFourTimesThePictureIsScale4x)
+{
+    Picture<TypeParam> picture(40, 30);
+    picture.FillRandomly(4);
+    std::vector<typename TypeParam::Output> values;
+    for (uint32_t y = 0; y < 30; ++y)
+        for (uint32_t x = 0; x < 40; ++x)
+            values.push_back(picture.Value(x, y));
+    const auto scale4x = TextbookScale2x(TextbookScale2x(values, 40, 30), 80, 60);
+    for (UpscaleKernels kernels : AvailableKernels()) {
+        SCOPED_TRACE(testing::Message() << "kernels " << int(kernels));
+        SelectUpscaleKernels(kernels);
+        auto canvas = this->MakeCanvas({40, 30, 160, 120});
+        Scale(picture, canvas);
+        ExpectCanvas(canvas, scale4x, {0, 0, 160, 120});
     }
 }
 
