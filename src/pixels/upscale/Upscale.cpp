@@ -58,14 +58,22 @@ uint32_t RuleLevels(const ScaleGeometry& geometry)
 
 constexpr uint32_t maxCells = 4;
 
+// The columns (and rows) of the image the last application reads for each
+// source pixel: the source's own up to one application, twice as many for
+// each application before the last.
+uint32_t CellsPerSourcePixel(uint32_t levels)
+{
+    return levels > 1 ? 1u << (levels - 1) : 1;
+}
+
 // The pass that writes the output, and the image it reads: the source up to
 // one application of the rule, otherwise the rule's output after all but the
-// last, `Cells()` columns and rows of it for each source pixel.
+// last.
 struct LastPass {
     ScaleGeometry geometry;
     uint32_t levels;
 
-    uint32_t Cells() const { return levels > 1 ? 1u << (levels - 1) : 1; }
+    uint32_t Cells() const { return CellsPerSourcePixel(levels); }
     uint32_t Width() const { return geometry.sourceWidth * Cells(); }
     uint32_t Height() const { return geometry.sourceHeight * Cells(); }
 };
@@ -114,7 +122,7 @@ private:
 class AxisSteps {
 public:
     AxisSteps(uint32_t first, uint32_t output, uint32_t source, uint32_t levels)
-        : stepper_(first, output, source), cells_(LastPass{{}, levels}.Cells()), cell_(cells_)
+        : stepper_(first, output, source), cells_(CellsPerSourcePixel(levels)), cell_(cells_)
     {
         for (uint32_t extra = 0; extra < 2; ++extra)
             LayOutBlock(stepper_.Whole() + extra, levels, patterns_[extra]);
@@ -388,6 +396,36 @@ private:
     ptrdiff_t pitch_;
 };
 
+// Which rows `count` slots keep. Rows are asked for in rising order, so the
+// lowest kept is the one to replace.
+template <uint32_t count>
+class KeptRows {
+public:
+    struct Slot {
+        uint32_t index;
+        bool kept;
+    };
+
+    // The slot that keeps `row`, or the one to make it in, which from then on
+    // is said to keep it.
+    Slot Find(uint32_t row)
+    {
+        uint32_t oldest = 0;
+        for (uint32_t slot = 0; slot < count; ++slot) {
+            if (keptRow_[slot] == row + 1)
+                return {slot, true};
+            if (keptRow_[slot] < keptRow_[oldest])
+                oldest = slot;
+        }
+        keptRow_[oldest] = row + 1;
+        return {oldest, false};
+    }
+
+private:
+    // Row numbers plus one, 0 for an empty slot.
+    uint32_t keptRow_[count] = {};
+};
+
 // 8-bit and 16-bit rows turned into 32-bit screen colours (`Lookup`, Expand.h)
 // once each, together with the columns beside the strip that its edge pixels
 // read, and kept while the rows next to them still need them: the four a pair
@@ -411,16 +449,10 @@ public:
 
     const uint32_t* Row(uint32_t y)
     {
-        uint32_t oldest = 0;
-        for (uint32_t slot = 0; slot < rowCount; ++slot) {
-            if (keptRow_[slot] == y + 1)
-                return rows_[slot] + firstColumn;
-            if (keptRow_[slot] < keptRow_[oldest])
-                oldest = slot;
-        }
-        Expand(y, rows_[oldest] + firstColumn - 1 + skipped_);
-        keptRow_[oldest] = y + 1;
-        return rows_[oldest] + firstColumn;
+        const auto slot = kept_.Find(y);
+        if (!slot.kept)
+            Expand(y, rows_[slot.index] + firstColumn - 1 + skipped_);
+        return rows_[slot.index] + firstColumn;
     }
 
 private:
@@ -438,9 +470,7 @@ private:
     uint32_t firstColumn_;
     uint32_t endColumn_;
     uint32_t skipped_;
-    // Slot column 0 is the column left of the strip; row numbers plus one, 0
-    // for an empty slot.
-    uint32_t keptRow_[rowCount] = {};
+    KeptRows<rowCount> kept_;
     // The strip's first column is 64-byte aligned, the column left of it is
     // just before; the vector rule may read that column also where the strip
     // starts the frame, and finds it cleared.
@@ -478,7 +508,6 @@ RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
     return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
 }
 
-template <typename Pixel>
 UpscaleKernels PermutingFor(const LastPass& pass)
 {
     return selectedKernels >= UpscaleKernels::Avx2 && pass.levels > 0 ? selectedKernels : UpscaleKernels::Portable;
@@ -497,31 +526,31 @@ public:
     template <typename MakeInner>
     DoubledRows(const MakeInner& makeInner, const ScaleGeometry& doubling, uint32_t left, uint32_t right,
                 RuleValues<Pixel>& scratch)
-        : inner_(makeInner(InnerStrip(doubling, left, right))),
-          pass_{doubling, 1},
-          plan_(pass_, InnerStrip(doubling, left, right), PermutingFor<Pixel>(pass_)),
-          kernels_(ChooseKernels(plan_)),
-          offset_(left - 2 * InnerStrip(doubling, left, right).left),
-          scratch_(scratch)
+        : DoubledRows(makeInner, doubling, InnerStrip(doubling, left, right), left, scratch)
     {
     }
 
     const Pixel* Row(uint32_t row)
     {
-        const uint32_t innerRow = row / 2;
-        uint32_t oldest = 0;
-        for (uint32_t slot = 0; slot < slotCount; ++slot) {
-            if (keptRow_[slot] == innerRow + 1)
-                return rows_[slot][row % 2] + margin + offset_;
-            if (keptRow_[slot] < keptRow_[oldest])
-                oldest = slot;
-        }
-        Make(innerRow, rows_[oldest][0] + margin, rows_[oldest][1] + margin);
-        keptRow_[oldest] = innerRow + 1;
-        return rows_[oldest][row % 2] + margin + offset_;
+        const auto slot = kept_.Find(row / 2);
+        if (!slot.kept)
+            Make(row / 2, rows_[slot.index][0] + margin, rows_[slot.index][1] + margin);
+        return rows_[slot.index][row % 2] + margin + offset_;
     }
 
 private:
+    template <typename MakeInner>
+    DoubledRows(const MakeInner& makeInner, const ScaleGeometry& doubling, const PixelRect& innerStrip,
+                uint32_t left, RuleValues<Pixel>& scratch)
+        : inner_(makeInner(innerStrip)),
+          pass_{doubling, 1},
+          plan_(pass_, innerStrip, PermutingFor(pass_)),
+          kernels_(ChooseKernels(plan_)),
+          offset_(left - 2 * innerStrip.left),
+          scratch_(scratch)
+    {
+    }
+
     static constexpr uint32_t slotCount = 3;
     // Room for the strip and the columns beside it, and for the vector rule
     // to read cleared pixels beyond a frame's edge.
@@ -556,8 +585,7 @@ private:
     RowKernels<Pixel> kernels_;
     uint32_t offset_;
     RuleValues<Pixel>& scratch_;
-    // Inner row numbers plus one, 0 for an empty slot.
-    uint32_t keptRow_[slotCount] = {};
+    KeptRows<slotCount> kept_;
     alignas(64) Pixel rows_[slotCount][2][rowLength] = {};
 };
 
@@ -714,7 +742,7 @@ template <typename Pixel, typename SourceRows>
 void ScaleStrip(SourceRows& source, const LastPass& pass, const PixelRect& strip, Pixel* output,
                 RuleValues<Pixel>& values)
 {
-    const StripPlan<Pixel> plan(pass, strip, PermutingFor<Pixel>(pass));
+    const StripPlan<Pixel> plan(pass, strip, PermutingFor(pass));
     ScaleStripRows(source, pass, strip, plan, FirstOutputRow(pass.geometry, strip, plan, output), values);
 }
 
@@ -756,7 +784,7 @@ void ScaleRect(const ScaleGeometry& geometry, const PixelRect& rect, const MakeR
     if (rect.top == rect.bottom)
         return;
     const uint32_t levels = RuleLevels(geometry);
-    const uint32_t columns = stripColumns / LastPass{geometry, levels}.Cells();
+    const uint32_t columns = stripColumns / CellsPerSourcePixel(levels);
     for (uint32_t left = rect.left; left < rect.right;) {
         const uint32_t right = rect.right - left > columns ? left + columns : rect.right;
         ScaleOnLevels(geometry, levels, PixelRect{left, rect.top, right, rect.bottom}, makeRows, output);
