@@ -47,6 +47,35 @@ void PaletteLookup::Row(const uint8_t* source, uint32_t count, uint32_t* output)
         ExpandRowPortable(source, count, colours_, output);
 }
 
+// Colours are found again through a table of twice as many places as there
+// are colours, the next place taken where one is full.
+CanonicalIndices::CanonicalIndices(const uint32_t* screenColours)
+    : inVectors_(SelectedUpscaleKernels() == UpscaleKernels::Avx512)
+{
+    constexpr uint32_t places = 512;
+    uint16_t indexAt[places];
+    std::memset(indexAt, 0xFF, sizeof(indexAt));
+    for (uint32_t index = 0; index < 256; ++index) {
+        const uint32_t colour = screenColours[index];
+        uint32_t place = (colour * 2654435761u) >> 23;
+        while (indexAt[place] != 0xFFFF && screenColours[indexAt[place]] != colour)
+            place = (place + 1) % places;
+        if (indexAt[place] == 0xFFFF)
+            indexAt[place] = static_cast<uint16_t>(index);
+        first_[index] = static_cast<uint8_t>(indexAt[place]);
+    }
+}
+
+void CanonicalIndices::Row(const uint8_t* source, uint32_t count, uint8_t* output) const
+{
+    if (inVectors_) {
+        LookUpRowAvx512(first_, source, count, output);
+        return;
+    }
+    for (const uint8_t* const end = source + count; source != end; ++source, ++output)
+        *output = first_[*source];
+}
+
 void WidenRowPortable(const uint16_t* source, uint32_t count, uint32_t* output)
 {
     for (const uint16_t* const end = source + count; source != end; ++source, ++output) {

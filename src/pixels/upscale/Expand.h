@@ -12,6 +12,7 @@
 class PaletteLookup {
 public:
     using Source = uint8_t;
+    using Output = uint32_t;
 
     explicit PaletteLookup(const uint32_t* screenColours);
 
@@ -24,6 +25,24 @@ private:
     alignas(64) uint8_t planes_[4][256];
 };
 
+// Palette indices each turned into the first index of the same screen colour,
+// so that indices are equal exactly where their colours are: the rule may then
+// compare indices. Looks rows up with AVX-512 byte permutes where those
+// kernels are selected when it is made.
+class CanonicalIndices {
+public:
+    using Source = uint8_t;
+    using Output = uint8_t;
+
+    explicit CanonicalIndices(const uint32_t* screenColours);
+
+    void Row(const uint8_t* source, uint32_t count, uint8_t* output) const;
+
+private:
+    bool inVectors_;
+    alignas(64) uint8_t first_[256];
+};
+
 // RGB565 pixels turned into 32-bit screen colours 0x00RRGGBB, each channel's
 // top bits repeated into the low bits it gains: the colour GDI shows for the
 // pixel of a 16-bit DIB on a 32-bit screen. Widens with the instructions of
@@ -31,6 +50,7 @@ private:
 class Rgb565Widening {
 public:
     using Source = uint16_t;
+    using Output = uint32_t;
 
     Rgb565Widening();
 

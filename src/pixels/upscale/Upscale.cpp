@@ -27,6 +27,13 @@
 //
 // An output narrower or shorter than the source has blocks 0 or 1 wide, where
 // the rule means nothing: every pixel shown is then the source pixel itself.
+//
+// The rule only compares pixels, so it may work on any values that are equal
+// where the screen colours are: 8-bit frames as palette indices, each turned
+// into the first index of its colour (CanonicalIndices), on the AVX-512 level,
+// and 16-bit frames shown on a 32-bit screen as RGB565 pixels. A vector then
+// holds four or two times the pixels, which outweighs widening each output
+// row to screen colours (WidenedRows) rather than each source row.
 
 namespace {
 
@@ -232,8 +239,9 @@ private:
         }
         if (permuting == UpscaleKernels::Avx512 && CutIntoChunks<Avx512Chunks<Pixel>>(sourceColumn, rightValue))
             permuting_ = UpscaleKernels::Avx512;
-        else if (permuting >= UpscaleKernels::Avx2 && CutIntoChunks<Avx2Chunks<Pixel>>(sourceColumn, rightValue))
-            permuting_ = UpscaleKernels::Avx2;
+        else if constexpr (sizeof(Pixel) > 1)
+            if (permuting >= UpscaleKernels::Avx2 && CutIntoChunks<Avx2Chunks<Pixel>>(sourceColumn, rightValue))
+                permuting_ = UpscaleKernels::Avx2;
     }
 
     void ListShownValues()
@@ -426,8 +434,8 @@ private:
     uint32_t keptRow_[count] = {};
 };
 
-// 8-bit and 16-bit rows turned into 32-bit screen colours (`Lookup`, Expand.h)
-// once each, together with the columns beside the strip that its edge pixels
+// 8-bit and 16-bit rows turned into 32-bit screen colours, or 8-bit ones into
+// canonical indices (`Lookup`, Expand.h), once each, together with the columns beside the strip that its edge pixels
 // read, and kept while the rows next to them still need them: the four a pair
 // of rule rows reads. Rows are asked for in rising order, so the lowest row
 // kept is the one to replace.
@@ -435,6 +443,7 @@ template <typename Lookup>
 class ExpandedRows {
 public:
     using Source = typename Lookup::Source;
+    using Output = typename Lookup::Output;
 
     ExpandedRows(const Source* pixels, ptrdiff_t pitch, const Lookup& lookup, uint32_t frameWidth,
                  const PixelRect& strip)
@@ -447,7 +456,7 @@ public:
     {
     }
 
-    const uint32_t* Row(uint32_t y)
+    const Output* Row(uint32_t y)
     {
         const auto slot = kept_.Find(y);
         if (!slot.kept)
@@ -458,7 +467,7 @@ public:
 private:
     static constexpr uint32_t rowCount = 4;
 
-    void Expand(uint32_t y, uint32_t* out) const
+    void Expand(uint32_t y, Output* out) const
     {
         const Source* row = reinterpret_cast<const Source*>(pixels_ + ptrdiff_t(y) * pitch_);
         lookup_.Row(row + firstColumn_, endColumn_ - firstColumn_, out);
@@ -474,8 +483,8 @@ private:
     // The strip's first column is 64-byte aligned, the column left of it is
     // just before; the vector rule may read that column also where the strip
     // starts the frame, and finds it cleared.
-    static constexpr uint32_t firstColumn = 16;
-    alignas(64) uint32_t rows_[rowCount][firstColumn + stripColumns + 16] = {};
+    static constexpr uint32_t firstColumn = 64 / sizeof(Output);
+    alignas(64) Output rows_[rowCount][firstColumn + stripColumns + firstColumn] = {};
 };
 
 // Block rows from a rule kernel and a spread kernel, one half at a time.
@@ -491,21 +500,27 @@ void BlockRowsInTurn(const NeighbourRows<Pixel>& rows, const StripColumns& colum
     }
 }
 
+// Palette indices are laid out by the AVX-512 kernels alone, which the strips
+// a frame's width gives mostly are; a narrow rectangle's take the portable ones.
 template <typename Pixel>
 RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
 {
     if (plan.Permuting() == UpscaleKernels::Avx512)
         return PermutingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
-    if (plan.Permuting() == UpscaleKernels::Avx2)
-        return PermutingKernelsAvx2<Pixel>();
-    if (selectedKernels >= UpscaleKernels::Ssse3 && plan.Standard()) {
-        const RowKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(plan.Whole());
-        if (shuffling.blockRows)
-            return shuffling;
+    if constexpr (sizeof(Pixel) == 1) {
+        return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
+    } else {
+        if (plan.Permuting() == UpscaleKernels::Avx2)
+            return PermutingKernelsAvx2<Pixel>();
+        if (selectedKernels >= UpscaleKernels::Ssse3 && plan.Standard()) {
+            const RowKernels<Pixel> shuffling = ShufflingKernelsFor<Pixel>(plan.Whole());
+            if (shuffling.blockRows)
+                return shuffling;
+        }
+        if (selectedKernels != UpscaleKernels::Portable)
+            return {BlockRowsInTurn<Pixel, RuleRowSse2<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
+        return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
     }
-    if (selectedKernels != UpscaleKernels::Portable)
-        return {BlockRowsInTurn<Pixel, RuleRowSse2<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
-    return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
 }
 
 UpscaleKernels PermutingFor(const LastPass& pass)
@@ -608,34 +623,72 @@ StripOutput RowsBelow(const StripOutput& output, uint32_t rows)
     return {output.row + ptrdiff_t(rows) * output.pitch, output.pitch, output.rowBytes};
 }
 
-// A block row's output: its upper rows, then its lower ones.
+// The rows the kernels write an output row's pixels into: the output's own,
+// or, where the rule works on values narrower than the output's (canonical
+// palette indices, RGB565 pixels for a 32-bit screen), rows of those set
+// aside, up to four at once, that `Widen` widens into the output, each once.
+template <typename OutputPixel>
+struct OwnRows {
+    using Pixel = OutputPixel;
+    static constexpr size_t outputBytes = sizeof(OutputPixel);
+
+    Pixel* Row(const StripOutput& out, uint32_t) { return reinterpret_cast<Pixel*>(out.row); }
+    void Finish(const StripOutput&, uint32_t, uint32_t) const {}
+};
+
+template <typename Widen>
+class WidenedRows {
+public:
+    using Pixel = typename Widen::Source;
+    using Output = typename Widen::Output;
+    static constexpr size_t outputBytes = sizeof(Output);
+    static constexpr uint32_t maxColumns = 4 * stripColumns;
+
+    explicit WidenedRows(const Widen& widen) : widen_(widen) {}
+
+    Pixel* Row(const StripOutput&, uint32_t slot) { return rows_[slot]; }
+
+    void Finish(const StripOutput& out, uint32_t slot, uint32_t columns) const
+    {
+        widen_.Row(rows_[slot], columns, reinterpret_cast<Output*>(out.row));
+    }
+
+private:
+    const Widen& widen_;
+    alignas(64) Pixel rows_[4][maxColumns];
+};
+
+// A block row's output: its upper rows, then its lower ones, made in the
+// rows `Rows` gives from `slot` on.
+template <typename Rows>
 struct BlockOutput {
+    using Pixel = typename Rows::Pixel;
+
     StripOutput upper;
     StripOutput lower;
     BlockPlaces rows;
+    uint32_t slot;
 
-    template <typename Pixel>
-    Pixel* UpperRow() const
-    {
-        return rows.first ? reinterpret_cast<Pixel*>(upper.row) : nullptr;
-    }
+    Pixel* UpperRow(Rows& made) const { return rows.first ? made.Row(upper, slot) : nullptr; }
+    Pixel* LowerRow(Rows& made) const { return rows.second ? made.Row(lower, slot + 1) : nullptr; }
 
-    template <typename Pixel>
-    Pixel* LowerRow() const
+    void Finish(const Rows& made, uint32_t columns) const
     {
-        return rows.second ? reinterpret_cast<Pixel*>(lower.row) : nullptr;
-    }
-
-    void RepeatRows() const
-    {
-        RepeatRow(upper, rows.first);
-        RepeatRow(lower, rows.second);
+        if (rows.first) {
+            made.Finish(upper, slot, columns);
+            RepeatRow(upper, rows.first);
+        }
+        if (rows.second) {
+            made.Finish(lower, slot + 1, columns);
+            RepeatRow(lower, rows.second);
+        }
     }
 };
 
-BlockOutput BlockOutputOf(const StripOutput& out, BlockPlaces rows)
+template <typename Rows>
+BlockOutput<Rows> BlockOutputOf(const StripOutput& out, BlockPlaces rows, uint32_t slot)
 {
-    return {out, RowsBelow(out, rows.first), rows};
+    return {out, RowsBelow(out, rows.first), rows, slot};
 }
 
 uint32_t Total(BlockPlaces places)
@@ -651,69 +704,66 @@ NeighbourRows<Pixel> UpsideDown(const NeighbourRows<Pixel>& rows)
 
 // One source row's blocks. Blocks that show only their lower halves are
 // written by the rule for the upper ones read upside down.
-template <typename Pixel, typename SourceRows>
+template <typename Rows, typename SourceRows, typename Pixel = typename Rows::Pixel>
 StripOutput WriteRuleRows(const RowKernels<Pixel>& kernels, SourceRows& source, uint32_t y, BlockPlaces places,
-                          const StripPlan<Pixel>& plan, const StripOutput& out, RuleValues<Pixel>& values)
+                          const StripPlan<Pixel>& plan, const StripOutput& out, Rows& made, RuleValues<Pixel>& values)
 {
     if (Total(places) == 0)
         return out;
     const Pixel* above = source.Row(y - 1);
     const Pixel* current = source.Row(y);
     const NeighbourRows<Pixel> rows = {above, current, source.Row(y + 1)};
-    const BlockOutput block = BlockOutputOf(out, places);
+    const BlockOutput<Rows> block = BlockOutputOf<Rows>(out, places, 0);
     if (places.first)
-        kernels.blockRows(rows, plan.Columns(), plan.Widths(), block.UpperRow<Pixel>(), block.LowerRow<Pixel>(),
-                          values);
+        kernels.blockRows(rows, plan.Columns(), plan.Widths(), block.UpperRow(made), block.LowerRow(made), values);
     else
-        kernels.blockRows(UpsideDown(rows), plan.Columns(), plan.Widths(), block.LowerRow<Pixel>(), nullptr, values);
-    block.RepeatRows();
+        kernels.blockRows(UpsideDown(rows), plan.Columns(), plan.Widths(), block.LowerRow(made), nullptr, values);
+    block.Finish(made, plan.OutputColumns());
     return RowsBelow(out, Total(places));
 }
 
 // Two source rows' blocks in one pass, where both show their upper halves or
 // neither does; the pair read upside down gives the lower halves as upper
 // ones, the second row's first.
-template <typename Pixel, typename SourceRows>
+template <typename Rows, typename SourceRows, typename Pixel = typename Rows::Pixel>
 StripOutput WriteRuleRowPair(const RowKernels<Pixel>& kernels, SourceRows& source, uint32_t y, BlockPlaces first,
-                             BlockPlaces second, const StripPlan<Pixel>& plan, const StripOutput& out,
+                             BlockPlaces second, const StripPlan<Pixel>& plan, const StripOutput& out, Rows& made,
                              RuleValues<Pixel>& values)
 {
     if (Total(first) == 0 || Total(second) == 0 || (first.first == 0) != (second.first == 0))
         return WriteRuleRows(kernels, source, y + 1, second, plan,
-                             WriteRuleRows(kernels, source, y, first, plan, out, values), values);
+                             WriteRuleRows(kernels, source, y, first, plan, out, made, values), made, values);
     const Pixel* above = source.Row(y - 1);
     const Pixel* current = source.Row(y);
     const Pixel* next = source.Row(y + 1);
     const RowPair<Pixel> rows = {above, current, next, source.Row(y + 2)};
-    const BlockOutput upper = BlockOutputOf(out, first);
-    const BlockOutput lower = BlockOutputOf(RowsBelow(out, Total(first)), second);
+    const BlockOutput<Rows> upper = BlockOutputOf<Rows>(out, first, 0);
+    const BlockOutput<Rows> lower = BlockOutputOf<Rows>(RowsBelow(out, Total(first)), second, 2);
     if (first.first)
         kernels.blockRowPairs(rows, plan.Columns(), plan.Widths(),
-                              {upper.UpperRow<Pixel>(), upper.LowerRow<Pixel>(), lower.UpperRow<Pixel>(),
-                               lower.LowerRow<Pixel>()});
+                              {upper.UpperRow(made), upper.LowerRow(made), lower.UpperRow(made), lower.LowerRow(made)});
     else
         kernels.blockRowPairs({rows.below, rows.second, rows.first, rows.above}, plan.Columns(), plan.Widths(),
-                              {lower.LowerRow<Pixel>(), nullptr, upper.LowerRow<Pixel>(), nullptr});
-    upper.RepeatRows();
-    lower.RepeatRows();
+                              {lower.LowerRow(made), nullptr, upper.LowerRow(made), nullptr});
+    upper.Finish(made, plan.OutputColumns());
+    lower.Finish(made, plan.OutputColumns());
     return RowsBelow(out, Total(first) + Total(second));
 }
 
-template <typename Pixel>
+template <typename Rows, typename Pixel>
 StripOutput FirstOutputRow(const ScaleGeometry& geometry, const PixelRect& strip, const StripPlan<Pixel>& plan,
-                           Pixel* output)
+                           uint8_t* output)
 {
     const uint32_t outputTop = ScaledPosition(strip.top, geometry.outputHeight, geometry.sourceHeight);
-    return {reinterpret_cast<uint8_t*>(output) + ptrdiff_t(outputTop) * geometry.outputPitch +
-                ptrdiff_t(plan.OutputLeft()) * ptrdiff_t(sizeof(Pixel)),
-            geometry.outputPitch, plan.OutputColumns() * sizeof(Pixel)};
+    return {output + ptrdiff_t(outputTop) * geometry.outputPitch + ptrdiff_t(plan.OutputLeft() * Rows::outputBytes),
+            geometry.outputPitch, plan.OutputColumns() * Rows::outputBytes};
 }
 
 // The rows of the last pass's image that a strip of source rows covers. Rows
 // are paired within a source row's block, where their places are alike.
-template <typename Pixel, typename SourceRows>
+template <typename Rows, typename SourceRows, typename Pixel = typename Rows::Pixel>
 void ScaleStripRows(SourceRows& source, const LastPass& pass, const PixelRect& strip, const StripPlan<Pixel>& plan,
-                    StripOutput out, RuleValues<Pixel>& values)
+                    StripOutput out, Rows& made, RuleValues<Pixel>& values)
 {
     const ScaleGeometry& geometry = pass.geometry;
     const RowKernels<Pixel> kernels = ChooseKernels(plan);
@@ -726,70 +776,107 @@ void ScaleStripRows(SourceRows& source, const LastPass& pass, const PixelRect& s
             if (Total(places) == 0)
                 continue;
             const Pixel* current = source.Row(y);
-            kernels.spread(current, current, plan.Widths(), reinterpret_cast<Pixel*>(out.row));
+            kernels.spread(current, current, plan.Widths(), made.Row(out, 0));
+            made.Finish(out, 0, plan.OutputColumns());
             RepeatRow(out, Total(places));
             out = RowsBelow(out, Total(places));
         } else if (kernels.blockRowPairs && y + 1 < end && y + 2 < height && (pass.Cells() == 1 || y % 2 == 0)) {
-            out = WriteRuleRowPair(kernels, source, y, places, steps.Next(), plan, out, values);
+            out = WriteRuleRowPair(kernels, source, y, places, steps.Next(), plan, out, made, values);
             ++y;
         } else {
-            out = WriteRuleRows(kernels, source, y, places, plan, out, values);
+            out = WriteRuleRows(kernels, source, y, places, plan, out, made, values);
         }
     }
 }
 
-template <typename Pixel, typename SourceRows>
-void ScaleStrip(SourceRows& source, const LastPass& pass, const PixelRect& strip, Pixel* output,
+template <typename Rows, typename SourceRows, typename Pixel = typename Rows::Pixel>
+void ScaleStrip(SourceRows& source, const LastPass& pass, const PixelRect& strip, Rows& made, uint8_t* output,
                 RuleValues<Pixel>& values)
 {
     const StripPlan<Pixel> plan(pass, strip, PermutingFor(pass));
-    ScaleStripRows(source, pass, strip, plan, FirstOutputRow(pass.geometry, strip, plan, output), values);
+    ScaleStripRows(source, pass, strip, plan, FirstOutputRow<Rows>(pass.geometry, strip, plan, output), made, values);
 }
 
 // One strip of source columns, from the rows `makeRows` gives for a strip of
 // them, doubled by the rule before the last pass where it is applied more
 // than once. The passes never run at once, so they share one scratch.
-template <typename Pixel, typename MakeRows>
+template <typename Rows, typename MakeRows>
 void ScaleOnLevels(const ScaleGeometry& geometry, uint32_t levels, const PixelRect& strip, const MakeRows& makeRows,
-                   Pixel* output)
+                   Rows& made, uint8_t* output)
 {
-    using Rows = decltype(makeRows(strip));
+    using Pixel = typename Rows::Pixel;
+    using Source = decltype(makeRows(strip));
     RuleValues<Pixel> values;
     const LastPass pass = {geometry, levels};
     const uint32_t left = strip.left * pass.Cells();
     const uint32_t right = strip.right * pass.Cells();
     const ScaleGeometry once = Doubling(geometry.sourceWidth, geometry.sourceHeight);
     if (levels == 2) {
-        DoubledRows<Pixel, Rows> rows(makeRows, once, left, right, values);
-        ScaleStrip(rows, pass, strip, output, values);
+        DoubledRows<Pixel, Source> rows(makeRows, once, left, right, values);
+        ScaleStrip(rows, pass, strip, made, output, values);
     } else if (levels == 3) {
         const auto makeDoubled = [&](const PixelRect& columns) {
-            return DoubledRows<Pixel, Rows>(makeRows, once, columns.left, columns.right, values);
+            return DoubledRows<Pixel, Source>(makeRows, once, columns.left, columns.right, values);
         };
-        DoubledRows<Pixel, DoubledRows<Pixel, Rows>> rows(makeDoubled, Doubling(once.outputWidth, once.outputHeight),
-                                                          left, right, values);
-        ScaleStrip(rows, pass, strip, output, values);
+        DoubledRows<Pixel, DoubledRows<Pixel, Source>> rows(makeDoubled,
+                                                            Doubling(once.outputWidth, once.outputHeight), left,
+                                                            right, values);
+        ScaleStrip(rows, pass, strip, made, output, values);
     } else {
-        Rows rows = makeRows(strip);
-        ScaleStrip(rows, pass, strip, output, values);
+        Source rows = makeRows(strip);
+        ScaleStrip(rows, pass, strip, made, output, values);
     }
 }
 
+// The source columns of a strip: as many as the buffers of a row of the last
+// pass's image hold.
+uint32_t StripSourceColumns(uint32_t levels)
+{
+    return stripColumns / CellsPerSourcePixel(levels);
+}
+
 // Strips bound the buffers a row needs, so any frame width is served without
-// allocating; each strip writes its own output columns. A strip's columns of
-// the last pass's image fit those buffers.
-template <typename Pixel, typename MakeRows>
-void ScaleRect(const ScaleGeometry& geometry, const PixelRect& rect, const MakeRows& makeRows, Pixel* output)
+// allocating; each strip writes its own output columns.
+template <typename Rows, typename MakeRows>
+void ScaleRect(const ScaleGeometry& geometry, const PixelRect& rect, const MakeRows& makeRows, Rows& made,
+               void* output)
 {
     if (rect.top == rect.bottom)
         return;
     const uint32_t levels = RuleLevels(geometry);
-    const uint32_t columns = stripColumns / CellsPerSourcePixel(levels);
+    const uint32_t columns = StripSourceColumns(levels);
     for (uint32_t left = rect.left; left < rect.right;) {
         const uint32_t right = rect.right - left > columns ? left + columns : rect.right;
-        ScaleOnLevels(geometry, levels, PixelRect{left, rect.top, right, rect.bottom}, makeRows, output);
+        ScaleOnLevels(geometry, levels, PixelRect{left, rect.top, right, rect.bottom}, makeRows, made,
+                      static_cast<uint8_t*>(output));
         left = right;
     }
+}
+
+template <typename Pixel, typename MakeRows>
+void ScaleRectInPlace(const ScaleGeometry& geometry, const PixelRect& rect, const MakeRows& makeRows, Pixel* output)
+{
+    OwnRows<Pixel> own;
+    ScaleRect(geometry, rect, makeRows, own, output);
+}
+
+// Wherever the rule applies, it works on the narrower values when widening
+// each output row once costs less than the rule on wider ones: a vector holds
+// four palette indices, or two RGB565 pixels, for each screen colour. Every
+// strip's output row must fit the rows set aside for it.
+bool WidenAfterwards(const ScaleGeometry& geometry)
+{
+    const uint32_t levels = RuleLevels(geometry);
+    const uint64_t widestOutput = uint64_t(StripSourceColumns(levels)) * geometry.outputWidth / geometry.sourceWidth + 1;
+    return levels > 0 && widestOutput <= WidenedRows<Rgb565Widening>::maxColumns;
+}
+
+template <typename Widen, typename MakeRows>
+void ScaleRectWidened(const ScaleGeometry& geometry, const PixelRect& rect, const MakeRows& makeRows,
+                      const Widen& widen, uint32_t* output)
+{
+    WidenedRows<Widen> widened(widen);
+    ScaleRect(geometry, rect, makeRows, widened, output);
 }
 
 PixelRect WholeFrame(const ScaleGeometry& geometry)
@@ -798,12 +885,18 @@ PixelRect WholeFrame(const ScaleGeometry& geometry)
 }
 
 template <typename Lookup>
-void ScaleExpandedRect(const typename Lookup::Source* sourcePixels, const Lookup& lookup, uint32_t* output,
-                       const ScaleGeometry& geometry, const PixelRect& rect)
+auto ExpandedRowsOf(const typename Lookup::Source* sourcePixels, const Lookup& lookup, const ScaleGeometry& geometry)
 {
-    ScaleRect(geometry, rect, [&](const PixelRect& strip) {
+    return [sourcePixels, &lookup, &geometry](const PixelRect& strip) {
         return ExpandedRows<Lookup>(sourcePixels, geometry.sourcePitch, lookup, geometry.sourceWidth, strip);
-    }, output);
+    };
+}
+
+auto SourceRows16Of(const uint16_t* sourcePixels, const ScaleGeometry& geometry)
+{
+    return [sourcePixels, &geometry](const PixelRect& strip) {
+        return SourceRows16(sourcePixels, geometry.sourcePitch, strip.left);
+    };
 }
 
 }
@@ -817,7 +910,14 @@ void ScaleFrame8(const uint8_t* sourcePixels, const uint32_t* screenColours, uin
 void ScaleRect8(const uint8_t* sourcePixels, const uint32_t* screenColours, uint32_t* output,
                 const ScaleGeometry& geometry, const PixelRect& rect)
 {
-    ScaleExpandedRect(sourcePixels, PaletteLookup(screenColours), output, geometry, rect);
+    const PaletteLookup lookup(screenColours);
+    // Canonical indices need the AVX-512 byte permutes to be laid out fast.
+    if (selectedKernels == UpscaleKernels::Avx512 && WidenAfterwards(geometry)) {
+        const CanonicalIndices canonical(screenColours);
+        ScaleRectWidened(geometry, rect, ExpandedRowsOf(sourcePixels, canonical, geometry), lookup, output);
+        return;
+    }
+    ScaleRectInPlace(geometry, rect, ExpandedRowsOf(sourcePixels, lookup, geometry), output);
 }
 
 void ScaleFrame16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry)
@@ -828,9 +928,7 @@ void ScaleFrame16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeo
 void ScaleRect16(const uint16_t* sourcePixels, uint16_t* output, const ScaleGeometry& geometry,
                  const PixelRect& rect)
 {
-    ScaleRect(geometry, rect, [&](const PixelRect& strip) {
-        return SourceRows16(sourcePixels, geometry.sourcePitch, strip.left);
-    }, output);
+    ScaleRectInPlace(geometry, rect, SourceRows16Of(sourcePixels, geometry), output);
 }
 
 void ScaleFrame16To32(const uint16_t* sourcePixels, uint32_t* output, const ScaleGeometry& geometry)
@@ -841,7 +939,12 @@ void ScaleFrame16To32(const uint16_t* sourcePixels, uint32_t* output, const Scal
 void ScaleRect16To32(const uint16_t* sourcePixels, uint32_t* output, const ScaleGeometry& geometry,
                      const PixelRect& rect)
 {
-    ScaleExpandedRect(sourcePixels, Rgb565Widening(), output, geometry, rect);
+    const Rgb565Widening widening;
+    // Below the shuffling kernels, the rule costs as much on either width.
+    if (selectedKernels >= UpscaleKernels::Ssse3 && WidenAfterwards(geometry))
+        ScaleRectWidened(geometry, rect, SourceRows16Of(sourcePixels, geometry), widening, output);
+    else
+        ScaleRectInPlace(geometry, rect, ExpandedRowsOf(sourcePixels, widening, geometry), output);
 }
 
 PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect)

@@ -33,7 +33,9 @@ using avx512::LaneMask;
 template <typename Pixel>
 LaneMask<Pixel> Equal(LaneMask<Pixel> among, __m512i a, __m512i b)
 {
-    if constexpr (sizeof(Pixel) == 2)
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_mask_cmpeq_epi8_mask(among, a, b);
+    else if constexpr (sizeof(Pixel) == 2)
         return _mm512_mask_cmpeq_epi16_mask(among, a, b);
     else
         return _mm512_mask_cmpeq_epi32_mask(among, a, b);
@@ -47,7 +49,10 @@ template <typename Pixel>
 LaneMask<Pixel> BothDiffer(__m512i a, __m512i b, __m512i c, __m512i d)
 {
     const __m512i first = _mm512_xor_si512(a, b), second = _mm512_xor_si512(c, d);
-    if constexpr (sizeof(Pixel) == 2) {
+    if constexpr (sizeof(Pixel) == 1) {
+        const __m512i least = _mm512_min_epu8(first, second);
+        return _mm512_test_epi8_mask(least, least);
+    } else if constexpr (sizeof(Pixel) == 2) {
         const __m512i least = _mm512_min_epu16(first, second);
         return _mm512_test_epi16_mask(least, least);
     } else {
@@ -59,7 +64,9 @@ LaneMask<Pixel> BothDiffer(__m512i a, __m512i b, __m512i c, __m512i d)
 template <typename Pixel>
 __m512i Select(LaneMask<Pixel> mask, __m512i ifSet, __m512i otherwise)
 {
-    if constexpr (sizeof(Pixel) == 2)
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_mask_blend_epi8(mask, otherwise, ifSet);
+    else if constexpr (sizeof(Pixel) == 2)
         return _mm512_mask_blend_epi16(mask, otherwise, ifSet);
     else
         return _mm512_mask_blend_epi32(mask, otherwise, ifSet);
@@ -68,7 +75,9 @@ __m512i Select(LaneMask<Pixel> mask, __m512i ifSet, __m512i otherwise)
 template <typename Pixel>
 __m512i Permute(__m512i first, __m512i indices, __m512i second)
 {
-    if constexpr (sizeof(Pixel) == 2)
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_permutex2var_epi8(first, indices, second);
+    else if constexpr (sizeof(Pixel) == 2)
         return _mm512_permutex2var_epi16(first, indices, second);
     else
         return _mm512_permutex2var_epi32(first, indices, second);
@@ -86,7 +95,9 @@ Value Read(const void* from)
 template <typename Pixel>
 __m512i LastTwo(const Pixel* from)
 {
-    if constexpr (sizeof(Pixel) == 2)
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_set1_epi16(Read<int16_t>(from));
+    else if constexpr (sizeof(Pixel) == 2)
         return _mm512_set1_epi32(Read<int32_t>(from));
     else
         return _mm512_set1_epi64(Read<int64_t>(from));
@@ -98,7 +109,13 @@ __m512i LastTwo(const Pixel* from)
 template <typename Pixel>
 __m512i LanesFrom(uint32_t first)
 {
-    if constexpr (sizeof(Pixel) == 2)
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_add_epi8(
+            _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42,
+                            41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20,
+                            19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+            _mm512_set1_epi8(static_cast<char>(first)));
+    else if constexpr (sizeof(Pixel) == 2)
         return _mm512_add_epi16(_mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
                                                  14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
                                 _mm512_set1_epi16(static_cast<int16_t>(first)));
@@ -111,7 +128,9 @@ __m512i LanesFrom(uint32_t first)
 template <typename Pixel>
 __m512i Shift(__m512i from, __m512i indices)
 {
-    if constexpr (sizeof(Pixel) == 2)
+    if constexpr (sizeof(Pixel) == 1)
+        return _mm512_maskz_permutexvar_epi8(~__mmask64(0), indices, from);
+    else if constexpr (sizeof(Pixel) == 2)
         return _mm512_maskz_permutexvar_epi16(~__mmask32(0), indices, from);
     else
         return _mm512_maskz_permutexvar_epi32(~__mmask16(0), indices, from);
@@ -138,7 +157,9 @@ struct Avx512Vectors {
     {
         if constexpr (narrow) {
             const LaneMask<Pixel> shown = avx512::FirstLanes<Pixel>(Chunks<Pixel>::pixels - 2);
-            if constexpr (sizeof(Pixel) == 2)
+            if constexpr (sizeof(Pixel) == 1)
+                return _mm512_maskz_loadu_epi8(shown, row + *base);
+            else if constexpr (sizeof(Pixel) == 2)
                 return _mm512_maskz_loadu_epi16(shown, row + *base);
             else
                 return _mm512_maskz_loadu_epi32(shown, row + *base);
@@ -250,6 +271,17 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
     }
 }
 
+void LookUpRowAvx512(const uint8_t (&table)[256], const uint8_t* source, uint32_t count, uint8_t* output)
+{
+    __m512i quarters[4];
+    for (uint32_t quarter = 0; quarter < 4; ++quarter)
+        quarters[quarter] = Load(table + 64 * quarter);
+    for (uint32_t done = 0; done < count; done += 64, source += 64, output += 64) {
+        const __mmask64 lanes = avx512::FirstLanes<uint8_t>(count - done);
+        _mm512_mask_storeu_epi8(output, lanes, LookUpPlane(quarters, _mm512_maskz_loadu_epi8(lanes, source)));
+    }
+}
+
 // As the SSE2 widening, 32 pixels at a time with masked loads and stores for
 // the last ones; the vector's eighths are put in the order that the
 // interleaving within each quarter restores.
@@ -279,6 +311,7 @@ RowKernels<Pixel> PermutingKernelsAvx512(bool narrow)
     return narrow ? PermutingKernelsOf<Avx512Vectors<true>, Pixel>() : PermutingKernelsOf<Avx512Vectors<false>, Pixel>();
 }
 
+template RowKernels<uint8_t> PermutingKernelsAvx512(bool);
 template RowKernels<uint16_t> PermutingKernelsAvx512(bool);
 template RowKernels<uint32_t> PermutingKernelsAvx512(bool);
 

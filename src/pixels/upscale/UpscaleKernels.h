@@ -7,7 +7,8 @@
 // for every pixel of a strip row, the value of the left part and of the right
 // part of its output block, and a spread kernel lays those values out over
 // the output row, each over as many places as the layout gives it. The pixels
-// are the source's, or beyond 2x those of the rule's own output (Upscale.cpp).
+// are the source's, or beyond 2x those of the rule's own output, and 8-bit
+// ones are canonical palette indices (Upscale.cpp).
 
 constexpr uint32_t stripColumns = 1024;
 
@@ -222,3 +223,5 @@ void WidenRowAvx512(const uint16_t* source, uint32_t count, uint32_t* output);
 // screen colours with AVX-512 VBMI byte permutes; reads and writes no pixel
 // beyond `count`.
 void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uint32_t count, uint32_t* output);
+// Looks `count` bytes up in a 256-byte table the same way.
+void LookUpRowAvx512(const uint8_t (&table)[256], const uint8_t* source, uint32_t count, uint8_t* output);

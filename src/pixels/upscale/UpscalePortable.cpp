@@ -67,13 +67,18 @@ void SpreadRowPortable(const Pixel* left, const Pixel* right, const ColumnWidths
         *output = values[*shown & 1][*shown >> 1];
 }
 
+template void KeepColumns(const uint8_t*, uint32_t, uint32_t, uint8_t*, uint8_t*);
 template void KeepColumns(const uint16_t*, uint32_t, uint32_t, uint16_t*, uint16_t*);
 template void KeepColumns(const uint32_t*, uint32_t, uint32_t, uint32_t*, uint32_t*);
+template void RuleColumns(const NeighbourRows<uint8_t>&, uint32_t, uint32_t, uint8_t*, uint8_t*);
 template void RuleColumns(const NeighbourRows<uint16_t>&, uint32_t, uint32_t, uint16_t*, uint16_t*);
 template void RuleColumns(const NeighbourRows<uint32_t>&, uint32_t, uint32_t, uint32_t*, uint32_t*);
+template void RuleRowPortable(const NeighbourRows<uint8_t>&, const StripColumns&, uint8_t*, uint8_t*);
 template void RuleRowPortable(const NeighbourRows<uint16_t>&, const StripColumns&, uint16_t*, uint16_t*);
 template void RuleRowPortable(const NeighbourRows<uint32_t>&, const StripColumns&, uint32_t*, uint32_t*);
+template uint8_t* SpreadColumns(const uint8_t*, const uint8_t*, const ColumnWidths&, uint32_t, uint32_t, uint8_t*);
 template uint16_t* SpreadColumns(const uint16_t*, const uint16_t*, const ColumnWidths&, uint32_t, uint32_t, uint16_t*);
 template uint32_t* SpreadColumns(const uint32_t*, const uint32_t*, const ColumnWidths&, uint32_t, uint32_t, uint32_t*);
+template void SpreadRowPortable(const uint8_t*, const uint8_t*, const ColumnWidths&, uint8_t*);
 template void SpreadRowPortable(const uint16_t*, const uint16_t*, const ColumnWidths&, uint16_t*);
 template void SpreadRowPortable(const uint32_t*, const uint32_t*, const ColumnWidths&, uint32_t*);
