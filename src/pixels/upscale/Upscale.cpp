@@ -376,14 +376,18 @@ private:
     bool standard_;
     uint32_t whole_;
     BlockPlaces places_[stripColumns];
-    uint8_t groupExtras_[stripColumns];
     bool listed_ = false;
-    uint16_t shown_[maxOutputColumns];
     OutputChunks chunks_ = {};
     UpscaleKernels permuting_ = UpscaleKernels::Portable;
-    // At most four control bytes per output pixel, in either layout.
     uint32_t partBase_[maxOutputColumns / Avx2Chunks<Pixel>::partPixels];
-    alignas(64) uint8_t control_[maxOutputColumns * 4];
+    // A strip is laid out in one of three ways, whose tables share the room:
+    // the chunks' controls, at most four bytes per output pixel in either
+    // layout; the packed groups; the list of the values each place shows.
+    union {
+        alignas(64) uint8_t control_[maxOutputColumns * 4];
+        uint8_t groupExtras_[stripColumns];
+        uint16_t shown_[maxOutputColumns];
+    };
 };
 
 // 16-bit rows are read where they are.

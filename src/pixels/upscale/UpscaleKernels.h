@@ -10,7 +10,9 @@
 // are the source's, or beyond 2x those of the rule's own output, and 8-bit
 // ones are canonical palette indices (Upscale.cpp).
 
-constexpr uint32_t stripColumns = 1024;
+// As wide as a 640-pixel frame's rule output at twice its size, so that such
+// frames are enlarged up to 4x in one strip, each output row written whole.
+constexpr uint32_t stripColumns = 1280;
 
 // The three source rows one rule row reads, each pointing at the strip's first
 // column. `vertical` is the neighbour an output pixel may take (the row above

@@ -190,9 +190,9 @@ template <typename Bits>
 void Run(FuzzInput& input, bool expand)
 {
     const UpscaleKernels level = UpscaleKernels(input.Below(uint32_t(BestUpscaleKernels()) + 1));
-    // Now and then a frame wider than the routines' strips of 1024 columns.
+    // Now and then a frame wider than the routines' strips of 1280 columns.
     const bool wide = input.Below(16) == 15;
-    const uint32_t width = input.Between(1, wide ? 1100 : 64);
+    const uint32_t width = input.Between(1, wide ? 1360 : 64);
     const uint32_t height = input.Between(1, wide ? 8 : 64);
     SourceFrame<Bits> frame(width, height, width + input.Below(8));
     PixelValues values(input);

@@ -34,7 +34,7 @@ constexpr uint64_t caseCount = 20000;
 // Every case's parameters and reference pixels folded together, so that a
 // change of the generator or of the reference shows. After a deliberate one,
 // run the test and put here the value its failure message gives.
-constexpr uint64_t goldenChecksum = 0xc77cc85687cc3207ull;
+constexpr uint64_t goldenChecksum = 0xfc47e4129e34fac4ull;
 
 struct CaseParameters {
     bool eightBit;
@@ -69,7 +69,7 @@ std::ostream& operator<<(std::ostream& out, const CaseParameters& c)
 }
 
 // Mostly small modes; now and then one long side, rarely two, or a frame
-// wider than the routines' strips of 1024 columns.
+// wider than the routines' strips of 1280 columns.
 void DrawModeSize(CaseRandom& random, CaseParameters& c)
 {
     auto small = [&] { return random.OneIn(6) ? random.Between(1, 4) : random.Between(1, 64); };
@@ -79,7 +79,7 @@ void DrawModeSize(CaseRandom& random, CaseParameters& c)
         c.width = random.Between(65, 700);
         c.height = random.Between(65, 700);
     } else if (random.OneIn(300)) {
-        c.width = random.Between(1025, 1100);
+        c.width = random.Between(1281, 1360);
         c.height = random.Between(1, 6);
     } else if (random.OneIn(20)) {
         (random.OneIn(2) ? c.width : c.height) = random.Between(65, 700);
