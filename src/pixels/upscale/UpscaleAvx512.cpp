@@ -1,6 +1,7 @@
 #include <immintrin.h>
 
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "pixels/upscale/UpscaleKernels.h"
@@ -245,6 +246,50 @@ constexpr auto interleavedOrder = MakeInterleavedOrder(std::make_integer_sequenc
 
 #include "pixels/upscale/PermutingRows.h"
 
+namespace {
+
+// A row's whole vectors, then what is left with masks: in 32-bit code a mask
+// of 64 lanes is made through memory, which would stall every vector.
+template <uint32_t lanes, typename Block>
+void ForEachBlock(uint32_t count, Block block)
+{
+    uint32_t done = 0;
+    for (; count - done >= lanes; done += lanes)
+        block(done, lanes, std::true_type());
+    if (done < count)
+        block(done, count - done, std::false_type());
+}
+
+template <bool whole>
+__m512i LoadBytes(const void* from, uint32_t count)
+{
+    if constexpr (whole)
+        return Load(from);
+    else
+        return _mm512_maskz_loadu_epi8(avx512::FirstLanes<uint8_t>(count), from);
+}
+
+template <bool whole>
+__m512i LoadWords(const uint16_t* from, uint32_t count)
+{
+    if constexpr (whole)
+        return Load(from);
+    else
+        return _mm512_maskz_loadu_epi16(avx512::FirstLanes<uint16_t>(count), from);
+}
+
+// The 16 colours from lane `first` on of a block of `count`.
+template <bool whole>
+void StoreSixteen(uint32_t* to, __m512i colours, uint32_t count, uint32_t first)
+{
+    if constexpr (whole)
+        Store(to + first, colours);
+    else
+        _mm512_mask_storeu_epi32(to + first, SixteenLanes(count, first), colours);
+}
+
+}
+
 void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uint32_t count, uint32_t* output)
 {
     __m512i plane[4][4];
@@ -252,9 +297,8 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
         for (uint32_t quarter = 0; quarter < 4; ++quarter)
             plane[byte][quarter] = Load(planes[byte] + 64 * quarter);
     const __m512i order = Load(interleavedOrder.bytes);
-    for (uint32_t done = 0; done < count; done += 64, source += 64, output += 64) {
-        const uint32_t left = count - done;
-        const __m512i read = _mm512_maskz_loadu_epi8(avx512::FirstLanes<uint8_t>(left), source);
+    ForEachBlock<64>(count, [&](uint32_t done, uint32_t left, auto whole) {
+        const __m512i read = LoadBytes<whole>(source + done, left);
         const __m512i indices = _mm512_maskz_permutexvar_epi8(~__mmask64(0), order, read);
         const __m512i blue = LookUpPlane(plane[0], indices);
         const __m512i green = LookUpPlane(plane[1], indices);
@@ -264,11 +308,12 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
         const __m512i blueGreenHigh = _mm512_unpackhi_epi8(blue, green);
         const __m512i redTopLow = _mm512_unpacklo_epi8(red, top);
         const __m512i redTopHigh = _mm512_unpackhi_epi8(red, top);
-        _mm512_mask_storeu_epi32(output, SixteenLanes(left, 0), _mm512_unpacklo_epi16(blueGreenLow, redTopLow));
-        _mm512_mask_storeu_epi32(output + 16, SixteenLanes(left, 16), _mm512_unpackhi_epi16(blueGreenLow, redTopLow));
-        _mm512_mask_storeu_epi32(output + 32, SixteenLanes(left, 32), _mm512_unpacklo_epi16(blueGreenHigh, redTopHigh));
-        _mm512_mask_storeu_epi32(output + 48, SixteenLanes(left, 48), _mm512_unpackhi_epi16(blueGreenHigh, redTopHigh));
-    }
+        uint32_t* const out = output + done;
+        StoreSixteen<whole>(out, _mm512_unpacklo_epi16(blueGreenLow, redTopLow), left, 0);
+        StoreSixteen<whole>(out, _mm512_unpackhi_epi16(blueGreenLow, redTopLow), left, 16);
+        StoreSixteen<whole>(out, _mm512_unpacklo_epi16(blueGreenHigh, redTopHigh), left, 32);
+        StoreSixteen<whole>(out, _mm512_unpackhi_epi16(blueGreenHigh, redTopHigh), left, 48);
+    });
 }
 
 void LookUpRowAvx512(const uint8_t (&table)[256], const uint8_t* source, uint32_t count, uint8_t* output)
@@ -276,21 +321,22 @@ void LookUpRowAvx512(const uint8_t (&table)[256], const uint8_t* source, uint32_
     __m512i quarters[4];
     for (uint32_t quarter = 0; quarter < 4; ++quarter)
         quarters[quarter] = Load(table + 64 * quarter);
-    for (uint32_t done = 0; done < count; done += 64, source += 64, output += 64) {
-        const __mmask64 lanes = avx512::FirstLanes<uint8_t>(count - done);
-        _mm512_mask_storeu_epi8(output, lanes, LookUpPlane(quarters, _mm512_maskz_loadu_epi8(lanes, source)));
-    }
+    ForEachBlock<64>(count, [&](uint32_t done, uint32_t left, auto whole) {
+        const __m512i found = LookUpPlane(quarters, LoadBytes<whole>(source + done, left));
+        if constexpr (whole)
+            Store(output + done, found);
+        else
+            _mm512_mask_storeu_epi8(output + done, avx512::FirstLanes<uint8_t>(left), found);
+    });
 }
 
-// As the SSE2 widening, 32 pixels at a time with masked loads and stores for
-// the last ones; the vector's eighths are put in the order that the
-// interleaving within each quarter restores.
+// As the SSE2 widening, 32 pixels at a time; the vector's eighths are put in
+// the order that the interleaving within each quarter restores.
 void WidenRowAvx512(const uint16_t* source, uint32_t count, uint32_t* output)
 {
     const __m512i order = _mm512_set_epi64(7, 3, 6, 2, 5, 1, 4, 0);
-    for (uint32_t done = 0; done < count; done += 32, source += 32, output += 32) {
-        const uint32_t left = count - done;
-        const __m512i read = _mm512_maskz_loadu_epi16(avx512::FirstLanes<uint16_t>(left), source);
+    ForEachBlock<32>(count, [&](uint32_t done, uint32_t left, auto whole) {
+        const __m512i read = LoadWords<whole>(source + done, left);
         const __m512i pixels = _mm512_maskz_permutexvar_epi64(__mmask8(0xFF), order, read);
         const __m512i red = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi16(pixels, 8), _mm512_set1_epi16(0x00F8)),
                                             _mm512_srli_epi16(pixels, 13));
@@ -300,9 +346,9 @@ void WidenRowAvx512(const uint16_t* source, uint32_t count, uint32_t* output)
         const __m512i blue = _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(pixels, 3), _mm512_set1_epi16(0x00F8)),
                                              _mm512_and_si512(_mm512_srli_epi16(pixels, 2), _mm512_set1_epi16(0x0007)));
         const __m512i greenBlue = _mm512_or_si512(green, blue);
-        _mm512_mask_storeu_epi32(output, SixteenLanes(left, 0), _mm512_unpacklo_epi16(greenBlue, red));
-        _mm512_mask_storeu_epi32(output + 16, SixteenLanes(left, 16), _mm512_unpackhi_epi16(greenBlue, red));
-    }
+        StoreSixteen<whole>(output + done, _mm512_unpacklo_epi16(greenBlue, red), left, 0);
+        StoreSixteen<whole>(output + done, _mm512_unpackhi_epi16(greenBlue, red), left, 16);
+    });
 }
 
 template <typename Pixel>
