@@ -29,11 +29,11 @@
 // the rule means nothing: every pixel shown is then the source pixel itself.
 //
 // The rule only compares pixels, so it may work on any values that are equal
-// where the screen colours are: 8-bit frames as palette indices, each turned
-// into the first index of its colour (CanonicalIndices), on the AVX-512 level,
-// and 16-bit frames shown on a 32-bit screen as RGB565 pixels. A vector then
-// holds four or two times the pixels, which outweighs widening each output
-// row to screen colours (WidenedRows) rather than each source row.
+// where the screen colours are: beyond 2x, 8-bit frames as palette indices,
+// each turned into the first index of its colour (CanonicalIndices), on the
+// AVX-512 level, and 16-bit frames shown on a 32-bit screen as RGB565 pixels.
+// A vector then holds four or two times the pixels, which outweighs widening
+// each output row to screen colours (WidenedRows) rather than each source row.
 
 namespace {
 
@@ -864,15 +864,16 @@ void ScaleRectInPlace(const ScaleGeometry& geometry, const PixelRect& rect, cons
     ScaleRect(geometry, rect, makeRows, own, output);
 }
 
-// Wherever the rule applies, it works on the narrower values when widening
-// each output row once costs less than the rule on wider ones: a vector holds
-// four palette indices, or two RGB565 pixels, for each screen colour. Every
+// Beyond 2x, where the rule is applied more than once, it works on the
+// narrower values: a vector holds four palette indices, or two RGB565 pixels,
+// for each screen colour, which outweighs widening each output row rather
+// than each source row. Up to 2x either way costs about the same. Every
 // strip's output row must fit the rows set aside for it.
 bool WidenAfterwards(const ScaleGeometry& geometry)
 {
     const uint32_t levels = RuleLevels(geometry);
     const uint64_t widestOutput = uint64_t(StripSourceColumns(levels)) * geometry.outputWidth / geometry.sourceWidth + 1;
-    return levels > 0 && widestOutput <= WidenedRows<Rgb565Widening>::maxColumns;
+    return levels > 1 && widestOutput <= WidenedRows<Rgb565Widening>::maxColumns;
 }
 
 template <typename Widen, typename MakeRows>

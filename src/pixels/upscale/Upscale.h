@@ -49,8 +49,8 @@ PixelRect ScaledArea(const ScaleGeometry& geometry, const PixelRect& rect);
 // rows of a block at once and lays them out with permutes; Avx512 does the
 // same with AVX-512 (F, BW and VBMI) vectors twice as wide.
 enum class UpscaleKernels { Portable, Sse2, Ssse3, Avx2, Avx512 };
-// Avx512 also applies the rule to 8-bit frames as palette indices, and looks
-// rows up in the palette with byte permutes, in the 1:1 expansion too.
+// Avx512 also applies the rule beyond 2x to 8-bit frames as palette indices,
+// and looks rows up in the palette with byte permutes, in the 1:1 expansion too.
 UpscaleKernels BestUpscaleKernels();
 void SelectUpscaleKernels(UpscaleKernels kernels);
 UpscaleKernels SelectedUpscaleKernels();
