@@ -260,20 +260,14 @@ void ForEachBlock(uint32_t count, Block block)
         block(done, count - done, std::false_type());
 }
 
-template <bool whole>
-__m512i LoadBytes(const void* from, uint32_t count)
+// The first `count` lanes from `from` on, the others cleared.
+template <bool whole, typename Lane>
+__m512i LoadLanes(const Lane* from, uint32_t count)
 {
     if constexpr (whole)
         return Load(from);
-    else
+    else if constexpr (sizeof(Lane) == 1)
         return _mm512_maskz_loadu_epi8(avx512::FirstLanes<uint8_t>(count), from);
-}
-
-template <bool whole>
-__m512i LoadWords(const uint16_t* from, uint32_t count)
-{
-    if constexpr (whole)
-        return Load(from);
     else
         return _mm512_maskz_loadu_epi16(avx512::FirstLanes<uint16_t>(count), from);
 }
@@ -298,7 +292,7 @@ void ExpandRowAvx512(const uint8_t (&planes)[4][256], const uint8_t* source, uin
             plane[byte][quarter] = Load(planes[byte] + 64 * quarter);
     const __m512i order = Load(interleavedOrder.bytes);
     ForEachBlock<64>(count, [&](uint32_t done, uint32_t left, auto whole) {
-        const __m512i read = LoadBytes<whole>(source + done, left);
+        const __m512i read = LoadLanes<whole>(source + done, left);
         const __m512i indices = _mm512_maskz_permutexvar_epi8(~__mmask64(0), order, read);
         const __m512i blue = LookUpPlane(plane[0], indices);
         const __m512i green = LookUpPlane(plane[1], indices);
@@ -322,7 +316,7 @@ void LookUpRowAvx512(const uint8_t (&table)[256], const uint8_t* source, uint32_
     for (uint32_t quarter = 0; quarter < 4; ++quarter)
         quarters[quarter] = Load(table + 64 * quarter);
     ForEachBlock<64>(count, [&](uint32_t done, uint32_t left, auto whole) {
-        const __m512i found = LookUpPlane(quarters, LoadBytes<whole>(source + done, left));
+        const __m512i found = LookUpPlane(quarters, LoadLanes<whole>(source + done, left));
         if constexpr (whole)
             Store(output + done, found);
         else
@@ -336,7 +330,7 @@ void WidenRowAvx512(const uint16_t* source, uint32_t count, uint32_t* output)
 {
     const __m512i order = _mm512_set_epi64(7, 3, 6, 2, 5, 1, 4, 0);
     ForEachBlock<32>(count, [&](uint32_t done, uint32_t left, auto whole) {
-        const __m512i read = LoadWords<whole>(source + done, left);
+        const __m512i read = LoadLanes<whole>(source + done, left);
         const __m512i pixels = _mm512_maskz_permutexvar_epi64(__mmask8(0xFF), order, read);
         const __m512i red = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi16(pixels, 8), _mm512_set1_epi16(0x00F8)),
                                             _mm512_srli_epi16(pixels, 13));
