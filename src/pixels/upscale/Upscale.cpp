@@ -65,6 +65,10 @@ uint32_t RuleLevels(const ScaleGeometry& geometry)
 
 constexpr uint32_t maxCells = 4;
 
+// The most output columns a strip's tables and set-aside rows are made for:
+// four for each column of the last pass's image.
+constexpr uint32_t maxStripOutput = 4 * stripColumns;
+
 // The columns (and rows) of the image the last application reads for each
 // source pixel: the source's own up to one application, twice as many for
 // each application before the last.
@@ -199,7 +203,7 @@ public:
             CutForPermuting(permuting);
         if (permuting_ == UpscaleKernels::Portable && standard_)
             PackGroups();
-        else if (permuting_ == UpscaleKernels::Portable && OutputColumns() <= maxOutputColumns)
+        else if (permuting_ == UpscaleKernels::Portable && OutputColumns() <= maxStripOutput)
             ListShownValues();
     }
 
@@ -219,7 +223,6 @@ public:
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
 
 private:
-    static constexpr uint32_t maxOutputColumns = 4 * stripColumns;
     // For each count of first places up to four, a byte for each of four
     // places: 1 where the place shows the second value.
     static constexpr uint8_t secondPlaces[5][4] = {{1, 1, 1, 1}, {0, 1, 1, 1}, {0, 0, 1, 1}, {0, 0, 0, 1}, {}};
@@ -228,8 +231,8 @@ private:
     // at once, and the next one starts where its width ends.
     void CutForPermuting(UpscaleKernels permuting)
     {
-        uint16_t sourceColumn[maxOutputColumns + 3];
-        uint8_t rightValue[maxOutputColumns + 3];
+        uint16_t sourceColumn[maxStripOutput + 3];
+        uint8_t rightValue[maxStripOutput + 3];
         uint32_t output = 0;
         for (uint32_t column = 0; column < columns_.count; ++column) {
             const uint64_t fourTimes = column * 0x0001000100010001u;
@@ -379,14 +382,14 @@ private:
     bool listed_ = false;
     OutputChunks chunks_ = {};
     UpscaleKernels permuting_ = UpscaleKernels::Portable;
-    uint32_t partBase_[maxOutputColumns / Avx2Chunks<Pixel>::partPixels];
+    uint32_t partBase_[maxStripOutput / Avx2Chunks<Pixel>::partPixels];
     // A strip is laid out in one of three ways, whose tables share the room:
     // the chunks' controls, at most four bytes per output pixel in either
     // layout; the packed groups; the list of the values each place shows.
     union {
-        alignas(64) uint8_t control_[maxOutputColumns * 4];
+        alignas(64) uint8_t control_[maxStripOutput * 4];
         uint8_t groupExtras_[stripColumns];
-        uint16_t shown_[maxOutputColumns];
+        uint16_t shown_[maxStripOutput];
     };
 };
 
@@ -646,7 +649,6 @@ public:
     using Pixel = typename Widen::Source;
     using Output = typename Widen::Output;
     static constexpr size_t outputBytes = sizeof(Output);
-    static constexpr uint32_t maxColumns = 4 * stripColumns;
 
     explicit WidenedRows(const Widen& widen) : widen_(widen) {}
 
@@ -659,7 +661,7 @@ public:
 
 private:
     const Widen& widen_;
-    alignas(64) Pixel rows_[4][maxColumns];
+    alignas(64) Pixel rows_[4][maxStripOutput];
 };
 
 // A block row's output: its upper rows, then its lower ones, made in the
@@ -873,7 +875,7 @@ bool WidenAfterwards(const ScaleGeometry& geometry)
 {
     const uint32_t levels = RuleLevels(geometry);
     const uint64_t widestOutput = uint64_t(StripSourceColumns(levels)) * geometry.outputWidth / geometry.sourceWidth + 1;
-    return levels > 1 && widestOutput <= WidenedRows<Rgb565Widening>::maxColumns;
+    return levels > 1 && widestOutput <= maxStripOutput;
 }
 
 template <typename Widen, typename MakeRows>
