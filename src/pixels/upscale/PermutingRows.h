@@ -153,4 +153,56 @@ RowKernels<Pixel> PermutingKernelsOf()
     return {BlockRows<Vectors, Pixel>, LayOutRow<Vectors, Pixel>, BlockRowPairs<Vectors, Pixel>};
 }
 
+// Exactly twice as wide, every column shows its left value and then its right
+// one: a whole vector of columns is worked at once, read with plain loads,
+// and its values interleaved into two vectors of output. The last vector may
+// overlap the one before.
+template <typename Vectors, typename Pixel, bool bothHalves>
+void DoubleColumns(const NeighbourRows<Pixel>& rows, uint32_t count, Pixel* upper, Pixel* lower)
+{
+    constexpr uint32_t lanes = Vectors::template lanes<Pixel>;
+    const typename Vectors::template Interleaving<Pixel> interleave;
+    const auto columns = [&](uint32_t at) {
+        Vectors::template Rule<Pixel, bothHalves>(Vectors::ReadVector(rows.vertical + at),
+                                                  Vectors::ReadVectorColumns(rows.current + at),
+                                                  Vectors::ReadVector(rows.opposite + at), upper + 2 * at,
+                                                  lower + 2 * at, interleave);
+    };
+    for (uint32_t at = 0; at + lanes < count; at += lanes)
+        columns(at);
+    columns(count - lanes);
+}
+
+template <typename Pixel>
+void KeepDoubledEdges(const Pixel* current, const StripColumns& columns, Pixel* output)
+{
+    for (uint32_t column = 0; column < columns.interiorBegin; ++column)
+        output[2 * column] = output[2 * column + 1] = current[column];
+    for (uint32_t column = columns.interiorEnd; column < columns.count; ++column)
+        output[2 * column] = output[2 * column + 1] = current[column];
+}
+
+template <typename Vectors, typename Pixel>
+void DoubleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths&, Pixel* upper,
+                Pixel* lower, RuleValues<Pixel>&)
+{
+    if (lower)
+        DoubleColumns<Vectors, Pixel, true>(rows, columns.count, upper, lower);
+    else
+        DoubleColumns<Vectors, Pixel, false>(rows, columns.count, upper, upper);
+    KeepDoubledEdges(rows.current, columns, upper);
+    if (lower)
+        KeepDoubledEdges(rows.current, columns, lower);
+    ClearUpperHalves();
+}
+
+// A level's kernels for strips exactly twice as wide as their source, of at
+// least a vector of columns: their first and last rows are laid out as
+// `permuting` lays them out.
+template <typename Vectors, typename Pixel>
+RowKernels<Pixel> DoublingKernelsOf(RowKernels<Pixel> permuting)
+{
+    return {DoubleRows<Vectors, Pixel>, permuting.spread};
+}
+
 }

@@ -219,6 +219,8 @@ public:
     // `Whole()` or `Whole()` + 1 wide.
     bool Standard() const { return standard_; }
     uint32_t Whole() const { return whole_; }
+    // Whether every column shows its left value once and its right one once.
+    bool Doubles() const { return standard_ && whole_ == 2 && OutputColumns() == 2 * columns_.count; }
     uint32_t OutputLeft() const { return outputLeft_; }
     uint32_t OutputColumns() const { return outputRight_ - outputLeft_; }
 
@@ -512,11 +514,16 @@ void BlockRowsInTurn(const NeighbourRows<Pixel>& rows, const StripColumns& colum
 template <typename Pixel>
 RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
 {
+    const bool doubles = plan.Doubles();
+    if (plan.Permuting() == UpscaleKernels::Avx512 && doubles && plan.Columns().count >= 64 / sizeof(Pixel))
+        return DoublingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
     if (plan.Permuting() == UpscaleKernels::Avx512)
         return PermutingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
     if constexpr (sizeof(Pixel) == 1) {
         return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
     } else {
+        if (plan.Permuting() == UpscaleKernels::Avx2 && doubles && plan.Columns().count >= 32 / sizeof(Pixel))
+            return DoublingKernelsAvx2<Pixel>();
         if (plan.Permuting() == UpscaleKernels::Avx2)
             return PermutingKernelsAvx2<Pixel>();
         if (selectedKernels >= UpscaleKernels::Ssse3 && plan.Standard()) {

@@ -77,9 +77,8 @@ struct Avx2Vectors {
     // that noise costs what a flat area does. The lower half is the upper one
     // with the vertical neighbours swapped, which swaps the comparisons in
     // pairs and lets the two halves share their unions.
-    template <typename Pixel, bool bothHalves>
-    static void RuleChunk(__m256i above, const Columns& row, __m256i below, const uint8_t* control,
-                          Pixel* upper, Pixel* lower)
+    template <typename Pixel, bool bothHalves, typename Place>
+    static void Rule(__m256i above, const Columns& row, __m256i below, Pixel* upper, Pixel* lower, Place place)
     {
         const __m256i own = row.own;
         const __m256i leftAbove = Equal<Pixel>(row.left, above);
@@ -88,14 +87,58 @@ struct Avx2Vectors {
         const __m256i rightBelow = Equal<Pixel>(row.right, below);
         const __m256i leftBelowOrRightAbove = _mm256_or_si256(leftBelow, rightAbove);
         const __m256i leftAboveOrRightBelow = _mm256_or_si256(leftAbove, rightBelow);
-        Store(upper, LayOut<Pixel>(Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own),
-                                   Select(_mm256_andnot_si256(leftAboveOrRightBelow, rightAbove), above, own),
-                                   control));
+        place(upper, Select(_mm256_andnot_si256(leftBelowOrRightAbove, leftAbove), above, own),
+              Select(_mm256_andnot_si256(leftAboveOrRightBelow, rightAbove), above, own));
         if constexpr (bothHalves)
-            Store(lower, LayOut<Pixel>(Select(_mm256_andnot_si256(leftAboveOrRightBelow, leftBelow), below, own),
-                                       Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own),
-                                       control));
+            place(lower, Select(_mm256_andnot_si256(leftAboveOrRightBelow, leftBelow), below, own),
+                  Select(_mm256_andnot_si256(leftBelowOrRightAbove, rightBelow), below, own));
     }
+
+    template <typename Pixel, bool bothHalves>
+    static void RuleChunk(__m256i above, const Columns& row, __m256i below, const uint8_t* control,
+                          Pixel* upper, Pixel* lower)
+    {
+        Rule<Pixel, bothHalves>(above, row, below, upper, lower, [&](Pixel* to, __m256i left, __m256i right) {
+            Store(to, LayOut<Pixel>(left, right, control));
+        });
+    }
+
+    template <typename Pixel>
+    static constexpr uint32_t lanes = 32 / sizeof(Pixel);
+
+    // A whole vector of a row's pixels from `from` on; with their left and
+    // right neighbours.
+    template <typename Pixel>
+    static __m256i ReadVector(const Pixel* from)
+    {
+        return Load(from);
+    }
+
+    template <typename Pixel>
+    static Columns ReadVectorColumns(const Pixel* from)
+    {
+        return {Load(from - 1), Load(from), Load(from + 1)};
+    }
+
+    // Stores two vectors' lanes interleaved, the first's lane i at place 2i:
+    // interleaving works within each half of a vector, so the halves of its
+    // results are then put in order.
+    template <typename Pixel>
+    struct Interleaving {
+        void operator()(Pixel* to, __m256i first, __m256i second) const
+        {
+            __m256i low, high;
+            if constexpr (sizeof(Pixel) == 2) {
+                low = _mm256_unpacklo_epi16(first, second);
+                high = _mm256_unpackhi_epi16(first, second);
+            } else {
+                low = _mm256_unpacklo_epi32(first, second);
+                high = _mm256_unpackhi_epi32(first, second);
+            }
+            Store(to, _mm256_permute2x128_si256(low, high, 0x20));
+            Store(to + lanes<Pixel>, _mm256_permute2x128_si256(low, high, 0x31));
+        }
+    };
 
     template <typename Pixel>
     static void LayOutChunk(const Pixel* left, const Pixel* right, const uint32_t* base, const uint8_t* control,
@@ -117,6 +160,15 @@ RowKernels<Pixel> PermutingKernelsAvx2()
 
 template RowKernels<uint16_t> PermutingKernelsAvx2();
 template RowKernels<uint32_t> PermutingKernelsAvx2();
+
+template <typename Pixel>
+RowKernels<Pixel> DoublingKernelsAvx2()
+{
+    return DoublingKernelsOf<Avx2Vectors>(PermutingKernelsAvx2<Pixel>());
+}
+
+template RowKernels<uint16_t> DoublingKernelsAvx2();
+template RowKernels<uint32_t> DoublingKernelsAvx2();
 
 // As the SSE2 widening, sixteen pixels at a time; their quarters are put in
 // the order that the interleaving within each half of a vector restores.

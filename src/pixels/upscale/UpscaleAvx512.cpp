@@ -143,6 +143,8 @@ template <bool narrow>
 struct Avx512Vectors {
     template <typename Pixel>
     using Chunks = Avx512Chunks<Pixel>;
+    template <typename Pixel>
+    static constexpr uint32_t lanes = avx512::lanes<Pixel>;
 
     // A row's pixels of a chunk's columns, and those left and right of them.
     struct Columns {
@@ -186,18 +188,75 @@ struct Avx512Vectors {
     // neighbours differ and so do the horizontal ones, and then a part takes
     // the vertical neighbour it shares with its side. Masked comparisons
     // apply the gate, so no mask logic is needed.
+    template <typename Pixel, bool bothHalves, typename Place>
+    static void Rule(__m512i above, const Columns& row, __m512i below, Pixel* upper, Pixel* lower, Place place)
+    {
+        const LaneMask<Pixel> gate = BothDiffer<Pixel>(above, below, row.left, row.right);
+        place(upper, Select<Pixel>(Equal<Pixel>(gate, row.left, above), above, row.own),
+              Select<Pixel>(Equal<Pixel>(gate, row.right, above), above, row.own));
+        if constexpr (bothHalves)
+            place(lower, Select<Pixel>(Equal<Pixel>(gate, row.left, below), below, row.own),
+                  Select<Pixel>(Equal<Pixel>(gate, row.right, below), below, row.own));
+    }
+
     template <typename Pixel, bool bothHalves>
     static void RuleChunk(__m512i above, const Columns& row, __m512i below, const uint8_t* control,
                           Pixel* upper, Pixel* lower)
     {
         const __m512i indices = Load(control);
-        const LaneMask<Pixel> gate = BothDiffer<Pixel>(above, below, row.left, row.right);
-        Store(upper, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, above), above, row.own), indices,
-                                    Select<Pixel>(Equal<Pixel>(gate, row.right, above), above, row.own)));
-        if constexpr (bothHalves)
-            Store(lower, Permute<Pixel>(Select<Pixel>(Equal<Pixel>(gate, row.left, below), below, row.own), indices,
-                                        Select<Pixel>(Equal<Pixel>(gate, row.right, below), below, row.own)));
+        Rule<Pixel, bothHalves>(above, row, below, upper, lower, [&](Pixel* to, __m512i left, __m512i right) {
+            Store(to, Permute<Pixel>(left, indices, right));
+        });
     }
+
+    // A whole vector of a row's pixels from `from` on; with their left and
+    // right neighbours.
+    template <typename Pixel>
+    static __m512i ReadVector(const Pixel* from)
+    {
+        return Load(from);
+    }
+
+    template <typename Pixel>
+    static Columns ReadVectorColumns(const Pixel* from)
+    {
+        return {Load(from - 1), Load(from), Load(from + 1)};
+    }
+
+    // Stores two vectors' lanes interleaved, the first's lane i at place 2i.
+    template <typename Pixel>
+    class Interleaving {
+    public:
+        Interleaving() : firstHalves_(Load(indices.firstHalves)), secondHalves_(Load(indices.secondHalves)) {}
+
+        void operator()(Pixel* to, __m512i first, __m512i second) const
+        {
+            Store(to, Permute<Pixel>(first, firstHalves_, second));
+            Store(to + avx512::lanes<Pixel>, Permute<Pixel>(first, secondHalves_, second));
+        }
+
+    private:
+        struct Indices {
+            alignas(64) Pixel firstHalves[avx512::lanes<Pixel>];
+            alignas(64) Pixel secondHalves[avx512::lanes<Pixel>];
+        };
+
+        static constexpr Indices MakeIndices()
+        {
+            constexpr uint32_t lanes = avx512::lanes<Pixel>;
+            Indices made = {};
+            for (uint32_t place = 0; place < lanes; ++place) {
+                const uint32_t table = place % 2 ? lanes : 0;
+                made.firstHalves[place] = static_cast<Pixel>(table + place / 2);
+                made.secondHalves[place] = static_cast<Pixel>(table + lanes / 2 + place / 2);
+            }
+            return made;
+        }
+
+        static constexpr Indices indices = MakeIndices();
+        __m512i firstHalves_;
+        __m512i secondHalves_;
+    };
 
     template <typename Pixel>
     static void LayOutChunk(const Pixel* left, const Pixel* right, const uint32_t* base, const uint8_t* control,
@@ -351,8 +410,19 @@ RowKernels<Pixel> PermutingKernelsAvx512(bool narrow)
     return narrow ? PermutingKernelsOf<Avx512Vectors<true>, Pixel>() : PermutingKernelsOf<Avx512Vectors<false>, Pixel>();
 }
 
+template <typename Pixel>
+RowKernels<Pixel> DoublingKernelsAvx512(bool narrow)
+{
+    return DoublingKernelsOf<Avx512Vectors<true>>(PermutingKernelsAvx512<Pixel>(narrow));
+}
+
 template RowKernels<uint8_t> PermutingKernelsAvx512(bool);
 template RowKernels<uint16_t> PermutingKernelsAvx512(bool);
 template RowKernels<uint32_t> PermutingKernelsAvx512(bool);
+template RowKernels<uint8_t> DoublingKernelsAvx512(bool);
+template RowKernels<uint16_t> DoublingKernelsAvx512(bool);
+template RowKernels<uint32_t> DoublingKernelsAvx512(bool);
+
+
 
 #pragma GCC pop_options

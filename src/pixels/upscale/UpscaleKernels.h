@@ -211,6 +211,13 @@ template <typename Pixel>
 RowKernels<Pixel> PermutingKernelsAvx2();
 template <typename Pixel>
 RowKernels<Pixel> PermutingKernelsAvx512(bool narrow);
+// The AVX2 and AVX-512 kernels for strips exactly twice as wide as their
+// source, of at least a vector's columns: their block rows work whole vectors
+// of columns and read no chunks.
+template <typename Pixel>
+RowKernels<Pixel> DoublingKernelsAvx2();
+template <typename Pixel>
+RowKernels<Pixel> DoublingKernelsAvx512(bool narrow);
 
 // Widen `count` RGB565 pixels into 0x00RRGGBB screen colours, each channel's
 // top bits repeated into the low bits it gains, as GDI shows a 16-bit DIB on a
