@@ -13,7 +13,11 @@
 // columns, below, control, upper, lower)`, which finds the rule's values of
 // those columns and lays them out into that chunk of the upper (and the
 // lower) output row; and `LayOutChunk(left, right, base, control, output)`,
-// which lays out values already found.
+// which lays out values already found. For strips exactly twice as wide as
+// their source it also gives `lanes<Pixel>`, `ReadVector(from)`, a whole
+// vector of pixels, `Rule<Pixel, bothHalves>(above, columns, below, upper,
+// lower, place)`, which hands the rule's left and right values of each half
+// to `place(to, left, right)`, and `Interleaving<Pixel>`, such a `place`.
 
 namespace {
 
@@ -157,6 +161,12 @@ RowKernels<Pixel> PermutingKernelsOf()
 // one: a whole vector of columns is worked at once, read with plain loads,
 // and its values interleaved into two vectors of output. The last vector may
 // overlap the one before.
+template <typename Vectors, typename Pixel>
+typename Vectors::Columns ReadVectorColumns(const Pixel* from)
+{
+    return {Vectors::ReadVector(from - 1), Vectors::ReadVector(from), Vectors::ReadVector(from + 1)};
+}
+
 template <typename Vectors, typename Pixel, bool bothHalves>
 void DoubleColumns(const NeighbourRows<Pixel>& rows, uint32_t count, Pixel* upper, Pixel* lower)
 {
@@ -164,7 +174,7 @@ void DoubleColumns(const NeighbourRows<Pixel>& rows, uint32_t count, Pixel* uppe
     const typename Vectors::template Interleaving<Pixel> interleave;
     const auto columns = [&](uint32_t at) {
         Vectors::template Rule<Pixel, bothHalves>(Vectors::ReadVector(rows.vertical + at),
-                                                  Vectors::ReadVectorColumns(rows.current + at),
+                                                  ReadVectorColumns<Vectors>(rows.current + at),
                                                   Vectors::ReadVector(rows.opposite + at), upper + 2 * at,
                                                   lower + 2 * at, interleave);
     };

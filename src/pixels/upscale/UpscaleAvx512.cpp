@@ -209,18 +209,11 @@ struct Avx512Vectors {
         });
     }
 
-    // A whole vector of a row's pixels from `from` on; with their left and
-    // right neighbours.
+    // A whole vector of a row's pixels from `from` on.
     template <typename Pixel>
     static __m512i ReadVector(const Pixel* from)
     {
         return Load(from);
-    }
-
-    template <typename Pixel>
-    static Columns ReadVectorColumns(const Pixel* from)
-    {
-        return {Load(from - 1), Load(from), Load(from + 1)};
     }
 
     // Stores two vectors' lanes interleaved, the first's lane i at place 2i.
