@@ -157,16 +157,16 @@ RowKernels<Pixel> PermutingKernelsOf()
     return {BlockRows<Vectors, Pixel>, LayOutRow<Vectors, Pixel>, BlockRowPairs<Vectors, Pixel>};
 }
 
-// Exactly twice as wide, every column shows its left value and then its right
-// one: a whole vector of columns is worked at once, read with plain loads,
-// and its values interleaved into two vectors of output. The last vector may
-// overlap the one before.
 template <typename Vectors, typename Pixel>
 typename Vectors::Columns ReadVectorColumns(const Pixel* from)
 {
     return {Vectors::ReadVector(from - 1), Vectors::ReadVector(from), Vectors::ReadVector(from + 1)};
 }
 
+// Exactly twice as wide, every column shows its left value and then its right
+// one: a whole vector of columns is worked at once, read with plain loads,
+// and its values interleaved into two vectors of output. The last vector may
+// overlap the one before.
 template <typename Vectors, typename Pixel, bool bothHalves>
 void DoubleColumns(const NeighbourRows<Pixel>& rows, uint32_t count, Pixel* upper, Pixel* lower)
 {

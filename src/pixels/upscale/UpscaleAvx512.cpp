@@ -416,6 +416,4 @@ template RowKernels<uint8_t> DoublingKernelsAvx512(bool);
 template RowKernels<uint16_t> DoublingKernelsAvx512(bool);
 template RowKernels<uint32_t> DoublingKernelsAvx512(bool);
 
-
-
 #pragma GCC pop_options
