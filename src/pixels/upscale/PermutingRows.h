@@ -183,26 +183,17 @@ void DoubleColumns(const NeighbourRows<Pixel>& rows, uint32_t count, Pixel* uppe
     columns(count - lanes);
 }
 
-template <typename Pixel>
-void KeepDoubledEdges(const Pixel* current, const StripColumns& columns, Pixel* output)
-{
-    for (uint32_t column = 0; column < columns.interiorBegin; ++column)
-        output[2 * column] = output[2 * column + 1] = current[column];
-    for (uint32_t column = columns.interiorEnd; column < columns.count; ++column)
-        output[2 * column] = output[2 * column + 1] = current[column];
-}
-
+// The strip's output is cut into chunks all the same, for its first and last
+// rows, and they say where the frame's edge columns are shown.
 template <typename Vectors, typename Pixel>
-void DoubleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths&, Pixel* upper,
-                Pixel* lower, RuleValues<Pixel>&)
+void DoubleRows(const NeighbourRows<Pixel>& rows, const StripColumns& columns, const ColumnWidths& widths,
+                Pixel* upper, Pixel* lower, RuleValues<Pixel>&)
 {
     if (lower)
         DoubleColumns<Vectors, Pixel, true>(rows, columns.count, upper, lower);
     else
         DoubleColumns<Vectors, Pixel, false>(rows, columns.count, upper, upper);
-    KeepDoubledEdges(rows.current, columns, upper);
-    if (lower)
-        KeepDoubledEdges(rows.current, columns, lower);
+    KeepBlockEdges<Vectors>(rows.current, columns, *widths.chunks, upper, lower);
     ClearUpperHalves();
 }
 

@@ -515,14 +515,14 @@ template <typename Pixel>
 RowKernels<Pixel> ChooseKernels(const StripPlan<Pixel>& plan)
 {
     const bool doubles = plan.Doubles();
-    if (plan.Permuting() == UpscaleKernels::Avx512 && doubles && plan.Columns().count >= 64 / sizeof(Pixel))
+    if (plan.Permuting() == UpscaleKernels::Avx512 && doubles && plan.Columns().count >= Avx512Chunks<Pixel>::pixels)
         return DoublingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
     if (plan.Permuting() == UpscaleKernels::Avx512)
         return PermutingKernelsAvx512<Pixel>(plan.Widths().chunks->narrow);
     if constexpr (sizeof(Pixel) == 1) {
         return {BlockRowsInTurn<Pixel, RuleRowPortable<Pixel>, SpreadRowPortable<Pixel>>, SpreadRowPortable<Pixel>};
     } else {
-        if (plan.Permuting() == UpscaleKernels::Avx2 && doubles && plan.Columns().count >= 32 / sizeof(Pixel))
+        if (plan.Permuting() == UpscaleKernels::Avx2 && doubles && plan.Columns().count >= Avx2Chunks<Pixel>::pixels)
             return DoublingKernelsAvx2<Pixel>();
         if (plan.Permuting() == UpscaleKernels::Avx2)
             return PermutingKernelsAvx2<Pixel>();

@@ -225,23 +225,23 @@ struct Avx512Vectors {
         void operator()(Pixel* to, __m512i first, __m512i second) const
         {
             Store(to, Permute<Pixel>(first, firstHalves_, second));
-            Store(to + avx512::lanes<Pixel>, Permute<Pixel>(first, secondHalves_, second));
+            Store(to + lanes<Pixel>, Permute<Pixel>(first, secondHalves_, second));
         }
 
     private:
         struct Indices {
-            alignas(64) Pixel firstHalves[avx512::lanes<Pixel>];
-            alignas(64) Pixel secondHalves[avx512::lanes<Pixel>];
+            alignas(64) Pixel firstHalves[lanes<Pixel>];
+            alignas(64) Pixel secondHalves[lanes<Pixel>];
         };
 
         static constexpr Indices MakeIndices()
         {
-            constexpr uint32_t lanes = avx512::lanes<Pixel>;
+            constexpr uint32_t count = lanes<Pixel>;
             Indices made = {};
-            for (uint32_t place = 0; place < lanes; ++place) {
-                const uint32_t table = place % 2 ? lanes : 0;
+            for (uint32_t place = 0; place < count; ++place) {
+                const uint32_t table = place % 2 ? count : 0;
                 made.firstHalves[place] = static_cast<Pixel>(table + place / 2);
-                made.secondHalves[place] = static_cast<Pixel>(table + lanes / 2 + place / 2);
+                made.secondHalves[place] = static_cast<Pixel>(table + count / 2 + place / 2);
             }
             return made;
         }
